@@ -1,0 +1,217 @@
+#include "catalogue/Bookmark.h"
+
+#include <cstring>
+
+namespace {
+
+template <class T>
+int CompareNumbers(const void* a, const void* b) {
+    const T x = *static_cast<const T*>(a);
+    const T y = *static_cast<const T*>(b);
+    return x < y ? -1 : (y < x ? 1 : 0);
+}
+
+template <class T>
+bool EqualNumbers(const void* a, const void* b) {
+    return *static_cast<const T*>(a) == *static_cast<const T*>(b);
+}
+
+int Sign(int r) { return r < 0 ? -1 : (r > 0 ? 1 : 0); }
+
+int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
+    const int r = std::memcmp(a, b, la < lb ? la : lb);
+    if (r != 0) {
+        return Sign(r);
+    }
+    return la < lb ? -1 : (la > lb ? 1 : 0);
+}
+
+const char* OrEmpty(const char* psz) { return psz != nullptr ? psz : ""; }
+
+}  // namespace
+
+int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb) {
+    const std::size_t n = la < lb ? la : lb;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(FoldLower(a[i]));
+        const auto cb = static_cast<unsigned char>(FoldLower(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    return la < lb ? -1 : (la > lb ? 1 : 0);
+}
+
+int CBookmarkArray::Add(CObject* p) {
+    m_data.push_back(p);
+    return GetSize() - 1;
+}
+
+void CBookmarkArray::InsertAt(int i, CObject* p, int nCount) {
+    m_data.insert(m_data.begin() + i, static_cast<std::size_t>(nCount), p);
+}
+
+void CBookmarkArray::RemoveAndDelete(int i) {
+    delete m_data[static_cast<std::size_t>(i)];
+    RemoveAt(i);
+}
+
+void CBookmarkArray::DeleteAll() {
+    for (CObject* p : m_data) {
+        delete p;
+    }
+    m_data.clear();
+}
+
+int CBookmarkArray::IndexOf(const CObject* p) const {
+    for (std::size_t i = 0; i < m_data.size(); ++i) {
+        if (m_data[i] == p) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void CBookmarkArray::Swap(int a, int b) {
+    CObject*& pa = m_data[static_cast<std::size_t>(a)];
+    CObject*& pb = m_data[static_cast<std::size_t>(b)];
+    if (pa != nullptr && pb != nullptr) {
+        std::swap(pa, pb);
+    }
+}
+
+int CBookmarkArray::CompareField(int nType, const void* a, const void* b) const {
+    switch (nType) {
+        case KEY_UINT8:
+            return CompareNumbers<std::uint8_t>(a, b);
+        case KEY_INT8:
+            return CompareNumbers<std::int8_t>(a, b);
+        case KEY_UINT16:
+            return CompareNumbers<std::uint16_t>(a, b);
+        case KEY_INT16:
+            return CompareNumbers<std::int16_t>(a, b);
+        case KEY_INT32:
+            return CompareNumbers<std::int32_t>(a, b);
+        case KEY_FLOAT:
+            return CompareNumbers<float>(a, b);
+        case KEY_DOUBLE:
+            return CompareNumbers<double>(a, b);
+        case KEY_CHARS: {
+            const auto* x = static_cast<const char*>(a);
+            const auto* y = static_cast<const char*>(b);
+            return CompareNoCase(x, std::strlen(x), y, std::strlen(y));
+        }
+        case KEY_PSZ: {
+            const char* x = OrEmpty(*static_cast<const char* const*>(a));
+            const char* y = OrEmpty(*static_cast<const char* const*>(b));
+            return CompareNoCase(x, std::strlen(x), y, std::strlen(y));
+        }
+        case KEY_BLOCK: {
+            const auto& x = *static_cast<const std::vector<unsigned char>*>(a);
+            const auto& y = *static_cast<const std::vector<unsigned char>*>(b);
+            return CompareBytes(reinterpret_cast<const char*>(x.data()), x.size(),
+                                reinterpret_cast<const char*>(y.data()), y.size());
+        }
+        case KEY_STRING: {
+            const auto& x = *static_cast<const std::string*>(a);
+            const auto& y = *static_cast<const std::string*>(b);
+            return m_bNoCase ? CompareNoCase(x, y)
+                             : CompareBytes(x.data(), x.size(), y.data(), y.size());
+        }
+        case KEY_TIME:
+            return CompareNumbers<CTime>(a, b);
+        default:  // KEY_NONE and unknown codes never order anything
+            return 0;
+    }
+}
+
+int CBookmarkArray::Find(const void* pValue, const SortKey& key, int nStart) const {
+    for (int i = nStart + 1; i < GetSize(); ++i) {
+        const CObject* pElement = GetAt(i);
+        if (pElement == nullptr) {
+            continue;
+        }
+        const void* pMember = key.pfnMember(pElement);
+        bool bEqual = false;
+        switch (key.nType) {
+            case KEY_UINT8:
+                bEqual = EqualNumbers<std::uint8_t>(pValue, pMember);
+                break;
+            case KEY_INT8:
+                bEqual = EqualNumbers<std::int8_t>(pValue, pMember);
+                break;
+            case KEY_UINT16:
+                bEqual = EqualNumbers<std::uint16_t>(pValue, pMember);
+                break;
+            case KEY_INT16:
+                bEqual = EqualNumbers<std::int16_t>(pValue, pMember);
+                break;
+            case KEY_INT32:
+                bEqual = EqualNumbers<std::int32_t>(pValue, pMember);
+                break;
+            case KEY_FLOAT:
+                bEqual = EqualNumbers<float>(pValue, pMember);
+                break;
+            case KEY_DOUBLE:
+                bEqual = EqualNumbers<double>(pValue, pMember);
+                break;
+            case KEY_CHARS:
+                bEqual = std::strcmp(static_cast<const char*>(pValue),
+                                     static_cast<const char*>(pMember)) == 0;
+                break;
+            case KEY_PSZ:
+                bEqual = std::strcmp(static_cast<const char*>(pValue),
+                                     OrEmpty(*static_cast<const char* const*>(pMember))) == 0;
+                break;
+            case KEY_BLOCK:
+                bEqual = *static_cast<const std::vector<unsigned char>*>(pValue) ==
+                         *static_cast<const std::vector<unsigned char>*>(pMember);
+                break;
+            case KEY_STRING:
+                bEqual = *static_cast<const std::string*>(pMember) ==
+                         static_cast<const char*>(pValue);
+                break;
+            case KEY_TIME:
+                bEqual = EqualNumbers<CTime>(pValue, pMember);
+                break;
+            default:  // KEY_NONE and unknown codes never match
+                break;
+        }
+        if (bEqual) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
+    const int n = GetSize();
+    if (n < 2 || nKeys < 1) {
+        return;
+    }
+    auto compare = [&](int a, int b) {
+        const CObject* pa = GetAt(a);
+        const CObject* pb = GetAt(b);
+        if (pa == nullptr || pb == nullptr) {
+            return 0;
+        }
+        int r = 0;
+        for (int k = 0; k < nKeys && r == 0; ++k) {
+            r = CompareField(pKeys[k].nType, pKeys[k].pfnMember(pa), pKeys[k].pfnMember(pb));
+        }
+        return r;
+    };
+    // Shell sort with this exact step sequence: it decides which record of an
+    // equal pair comes first, and so which one survives the duplicate merge.
+    for (int g = n / 2; g != 0; g /= 2) {
+        const int h = g >= 16 ? 2 * (g / 2) + 1 : 2 * (g / 4) + 1;
+        for (int i = 1; i <= n - h; ++i) {
+            for (int j = i; j > 0; j -= h) {
+                if (compare(j - 1, j - 1 + h) != nDir) {
+                    break;
+                }
+                Swap(j - 1, j - 1 + h);
+            }
+        }
+    }
+}

@@ -1,0 +1,137 @@
+// Bookmark and folder records and the owning array that holds them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Root of every object that a CBookmarkArray can own.
+class CObject {
+public:
+    virtual ~CObject() = default;
+};
+
+// Seconds since 1 January 1970 (UTC), signed 64-bit so that nothing read from a
+// file is cut at 2038 or lost when written back.
+using CTime = std::int64_t;
+
+// Bits of CBookmark::m_nFlags.
+constexpr std::uint32_t BMF_MSIE = 0x01;
+constexpr std::uint32_t BMF_NETSCAPE = 0x02;
+constexpr std::uint32_t BMF_FOLDER = 0x20;
+constexpr std::uint32_t BMF_REMOVED = 0x40;
+
+// One bookmark or folder of either browser's store.
+class CBookmark : public CObject {
+public:
+    std::string m_strName;
+    std::string m_strURL;  // folders and roots: the directory path they stand for
+    std::string m_strOrigName;  // the name from before the first rename
+    CTime m_tAdded = 0;
+    CTime m_tVisited = 0;
+    CTime m_tModified = 0;
+    CBookmark* m_pFolder = nullptr;  // Favorites folder for a record of both stores
+    CBookmark* m_pNSFolder = nullptr;  // only for a record of both stores
+    std::uint32_t m_nFlags = 0;
+    std::string m_strTreeKey;  // scratch key used while saving
+
+    // 1 = Favorites only, 2 = Netscape only, 3 = both.
+    std::uint32_t Origin() const { return m_nFlags & 3; }
+    bool IsDistinct() const { return Origin() == 1 || Origin() == 2; }
+    bool IsRow() const { return (m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0; }
+};
+
+// Type codes of a sort or search key: which kind of member the key reads.
+enum : int {
+    KEY_UINT8 = 0,
+    KEY_INT8 = 1,
+    KEY_UINT16 = 2,
+    KEY_INT16 = 3,
+    KEY_INT32 = 4,
+    KEY_FLOAT = 5,
+    KEY_DOUBLE = 6,
+    KEY_CHARS = 7,  // zero-terminated character array held in the element
+    KEY_PSZ = 8,  // pointer to a zero-terminated string
+    KEY_NONE = 9,
+    KEY_BLOCK = 10,  // heap block with its size (std::vector<unsigned char>)
+    KEY_STRING = 11,  // std::string
+    KEY_TIME = 12,  // CTime
+};
+
+// A sort or search key: how to reach one member of an element, and its type code.
+// The accessor keeps the array free of any knowledge of the element's class.
+struct SortKey {
+    const void* (*pfnMember)(const CObject* pElement);
+    int nType;
+};
+
+namespace detail {
+template <class T>
+struct MemberClass;
+template <class C, class M>
+struct MemberClass<M C::*> {
+    using Type = C;
+};
+template <auto PM>
+const void* MemberOf(const CObject* pElement) {
+    using Class = typename MemberClass<decltype(PM)>::Type;
+    return &(static_cast<const Class*>(pElement)->*PM);
+}
+}  // namespace detail
+
+// KeyOf<&CBookmark::m_strURL>(KEY_STRING) names the URL member of a bookmark.
+template <auto PM>
+constexpr SortKey KeyOf(int nType) {
+    return SortKey{&detail::MemberOf<PM>, nType};
+}
+
+// Compares bytes with the letters A-Z folded to lower case, as the Windows C
+// library's _stricmp does; other bytes compare as unsigned values.
+int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb);
+inline int CompareNoCase(const std::string& a, const std::string& b) {
+    return CompareNoCase(a.data(), a.size(), b.data(), b.size());
+}
+inline char FoldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char FoldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// An array of object pointers that owns its elements and sorts and searches them
+// by a typed member.
+class CBookmarkArray {
+public:
+    CBookmarkArray() = default;
+    ~CBookmarkArray() { DeleteAll(); }
+    CBookmarkArray(const CBookmarkArray&) = delete;
+    CBookmarkArray& operator=(const CBookmarkArray&) = delete;
+
+    bool m_bNoCase = true;  // Sort compares std::string keys without case
+
+    int GetSize() const { return static_cast<int>(m_data.size()); }
+    CObject* GetAt(int i) const { return m_data[static_cast<std::size_t>(i)]; }
+    CObject* operator[](int i) const { return GetAt(i); }
+    void SetAt(int i, CObject* p) { m_data[static_cast<std::size_t>(i)] = p; }
+    // Shrinks or grows the slot count; new slots are null, dropped ones are not deleted.
+    void SetSize(int n) { m_data.resize(static_cast<std::size_t>(n), nullptr); }
+
+    int Add(CObject* p);
+    void InsertAt(int i, CObject* p, int nCount = 1);
+    void RemoveAt(int i) { m_data.erase(m_data.begin() + i); }
+    void RemoveAndDelete(int i);
+    void DeleteAll();
+    void RemoveAll() { m_data.clear(); }
+    int IndexOf(const CObject* p) const;
+    void Swap(int a, int b);
+
+    // pValue points at a value of the key's type; for KEY_STRING, KEY_CHARS and
+    // KEY_PSZ it is a plain zero-terminated string.
+    int Find(const void* pValue, const SortKey& key, int nStart = -1) const;
+    int CompareField(int nType, const void* a, const void* b) const;
+    // nDir is +1 (ascending) or -1 (descending) and applies to every key.
+    void Sort(const SortKey* pKeys, int nKeys, int nDir);
+
+private:
+    std::vector<CObject*> m_data;
+};

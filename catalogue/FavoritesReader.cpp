@@ -1,0 +1,91 @@
+// Walks the Favorites directory tree breadth-first.
+#include <deque>
+#include <set>
+
+#include "catalogue/TVLDlgBase.h"
+#include "platform/Path.h"
+
+bool CTVLDlgBase::ReadShortcut(CTextFileReader& reader, std::string& strURL) {
+    static constexpr std::string_view kSection = "[InternetShortcut]";
+    std::string strLine;
+    if (!reader.ReadLine(strLine)) {
+        return false;
+    }
+    for (;;) {
+        if (strLine.find(kSection) != std::string::npos) {
+            if (!reader.ReadLine(strLine)) {
+                return false;
+            }
+            if (strLine.compare(0, 4, "URL=") == 0) {
+                // A line end of CR CR LF leaves a CR behind; it is not part of the URL.
+                std::size_t nEnd = strLine.size();
+                while (nEnd > 4 && (strLine[nEnd - 1] == '\n' || strLine[nEnd - 1] == '\r')) {
+                    --nEnd;
+                }
+                strURL.assign(strLine, 4, nEnd - 4);
+                return true;
+            }
+        }
+        if (!reader.ReadLine(strLine)) {
+            return false;
+        }
+    }
+}
+
+void CTVLDlgBase::ReadFavorites() {
+    if (!m_bMSIE) {
+        MarkStoreMissing(STORE_FAVORITES);
+        return;
+    }
+    auto* pRoot = new CBookmark;
+    pRoot->m_strURL = m_strFavorites;
+    pRoot->m_nFlags = BMF_FOLDER | BMF_MSIE;
+    m_bookmarks.Add(pRoot);
+
+    // Borrowed pointers; the catalogue owns the folders.
+    std::deque<CBookmark*> queue{pRoot};
+    // Directories already listed: a link loop lists each directory once.
+    std::set<CFileId> listed;
+    CDirListing listing;
+    std::string strURL;
+    while (!queue.empty()) {
+        CBookmark* pFolder = queue.front();
+        if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {
+            MarkStoreMissing(STORE_FAVORITES);
+            return;
+        }
+        queue.pop_front();
+        if (!listed.insert(listing.self).second) {
+            continue;
+        }
+
+        const CTime tNow = m_pFileSystem->CurrentTime();
+        for (const CDirEntry& entry : listing.entries) {
+            auto fill = [&](CBookmark* pMark) {
+                pMark->m_strName = FileTitle(entry.strName);
+                pMark->m_tAdded = entry.tCreated.value_or(tNow);
+                pMark->m_tVisited = entry.tAccessed.value_or(tNow);
+                pMark->m_tModified = entry.tModified.value_or(tNow);
+                pMark->m_pFolder = pFolder;
+            };
+            if (entry.bDirectory) {
+                auto* pSub = new CBookmark;
+                fill(pSub);
+                pSub->m_strURL = entry.strPath;
+                pSub->m_nFlags = BMF_FOLDER | BMF_MSIE;
+                m_bookmarks.Add(pSub);
+                queue.push_back(pSub);
+                continue;
+            }
+            CTextFileReader reader;
+            if (m_pFileSystem->OpenTextFile(entry.strPath, reader, kMaxShortcutSize) &&
+                ReadShortcut(reader, strURL)) {
+                auto* pMark = new CBookmark;
+                fill(pMark);
+                pMark->m_strURL = strURL;
+                pMark->m_nFlags = BMF_MSIE;
+                m_bookmarks.Add(pMark);
+            }
+        }
+    }
+}

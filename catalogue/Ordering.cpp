@@ -1,0 +1,107 @@
+// Duplicate matching and the order of the list's rows.
+#include "catalogue/TVLDlgBase.h"
+
+int g_sortKeys[4] = {kInitialSortKeys[0], kInitialSortKeys[1], kInitialSortKeys[2],
+                     kInitialSortKeys[3]};
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareNoCase(a.data(), a.size(), b.data(), b.size()) == 0;
+}
+
+bool IsSlash(char c) { return c == '/' || c == '\\'; }
+
+const std::string& FolderName(const CBookmark* pMark) {
+    static const std::string s_strEmpty;
+    return pMark->m_pFolder != nullptr ? pMark->m_pFolder->m_strName : s_strEmpty;
+}
+
+}  // namespace
+
+bool CTVLDlgBase::SameURL(std::string_view a, std::string_view b) {
+    const std::size_t la = a.size();
+    const std::size_t lb = b.size();
+    if (la == lb) {
+        return EqualNoCase(a, b);
+    }
+    // One trailing slash is ignored, but only when the rest matches byte for byte.
+    if (la == lb + 1 && IsSlash(a.back())) {
+        return a.substr(0, lb) == b;
+    }
+    if (lb == la + 1 && IsSlash(b.back())) {
+        return b.substr(0, la) == a;
+    }
+    return false;
+}
+
+void CTVLDlgBase::MergeDuplicates() {
+    const int n = m_bookmarks.GetSize();
+    if (n < 3) {
+        return;
+    }
+    static constexpr SortKey kKeys[] = {KeyOf<&CBookmark::m_strURL>(KEY_STRING),
+                                        KeyOf<&CBookmark::m_strName>(KEY_STRING)};
+    m_bookmarks.Sort(kKeys, 2, 1);
+
+    // One pass that compares each record with the nearest bookmark before it.
+    // Joined records are deleted and the survivors close up in place.
+    CBookmark* pPrev = BookmarkAt(0);
+    int nKept = 1;
+    for (int i = 1; i < n; ++i) {
+        CBookmark* pCur = BookmarkAt(i);
+        const bool bJoin = (pPrev->m_nFlags & BMF_FOLDER) == 0 &&
+                           (pCur->m_nFlags & BMF_FOLDER) == 0 &&
+                           (pPrev->m_nFlags ^ 3u) == (pCur->m_nFlags & 3u) &&
+                           SameURL(pPrev->m_strURL, pCur->m_strURL) &&
+                           EqualNoCase(pPrev->m_strName, pCur->m_strName);
+        if (bJoin) {
+            if (pPrev->m_nFlags & BMF_MSIE) {
+                pPrev->m_pNSFolder = pCur->m_pFolder;
+            } else {
+                pPrev->m_pNSFolder = pPrev->m_pFolder;
+                pPrev->m_pFolder = pCur->m_pFolder;
+            }
+            pPrev->m_nFlags |= BMF_MSIE | BMF_NETSCAPE;
+            delete pCur;
+            continue;
+        }
+        m_bookmarks.SetAt(nKept++, pCur);
+        // A folder never becomes the record that the next ones are compared with,
+        // unless the one before it was a folder too.
+        if ((pPrev->m_nFlags & BMF_FOLDER) != 0 || (pCur->m_nFlags & BMF_FOLDER) == 0) {
+            pPrev = pCur;
+        }
+    }
+    m_bookmarks.SetSize(nKept);
+}
+
+int CTVLDlgBase::CompareRows(const CBookmark* pA, const CBookmark* pB, const CTVLDlgBase* pView) {
+    for (int nKey : g_sortKeys) {
+        if (nKey < 1 || nKey > COL_COUNT) {
+            break;
+        }
+        int r = 0;
+        switch (nKey - 1) {
+            case COL_NAME:
+                r = CompareNoCase(pA->m_strName, pB->m_strName);
+                break;
+            case COL_FOLDER:
+                r = CompareNoCase(FolderName(pA), FolderName(pB));
+                break;
+            case COL_DATE:
+                r = pA->m_tAdded > pB->m_tAdded ? 1 : (pA->m_tAdded < pB->m_tAdded ? -1 : 0);
+                break;
+            case COL_BROWSER:
+                r = pA->Origin() > pB->Origin() ? 1 : (pA->Origin() < pB->Origin() ? -1 : 0);
+                break;
+            default:
+                r = CompareNoCase(pA->m_strURL, pB->m_strURL);
+                break;
+        }
+        if (r != 0) {
+            return pView->m_sortDir[nKey - 1] == 1 ? r : -r;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,119 @@
+// The list's rows: which records the filter keeps and the text of their columns.
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "catalogue/TVLDlgBase.h"
+
+CColumnInfo g_columns[COL_COUNT] = {
+    {102, "Name", 300, 1}, {106, "Folder", 100, 1}, {104, "Date", 70, -1},
+    {105, "B", 35, 1},     {103, "URL", 800, 1},
+};
+
+namespace {
+
+// Whether strUpper (already upper case) occurs in strText with a-z folded to upper case.
+bool ContainsUpper(const std::string& strText, const char* pszUpper, std::size_t nLen) {
+    if (nLen > strText.size()) {
+        return false;
+    }
+    const std::size_t nLast = strText.size() - nLen;
+    for (std::size_t i = 0; i <= nLast; ++i) {
+        std::size_t k = 0;
+        while (k < nLen && FoldUpper(strText[i + k]) == pszUpper[k]) {
+            ++k;
+        }
+        if (k == nLen) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetPosixFileSystem()) {
+    for (int i = 0; i < COL_COUNT; ++i) {
+        m_sortDir[i] = g_columns[i].nDir;
+    }
+}
+
+void CTVLDlgBase::SetFilter(std::string_view strText) {
+    const std::size_t n = std::min(strText.size(), sizeof(m_szFilter) - 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        m_szFilter[i] = FoldUpper(strText[i]);
+    }
+    m_szFilter[n] = '\0';
+}
+
+bool CTVLDlgBase::PassesFilter(const CBookmark& bookmark) const {
+    const std::size_t nLen = std::strlen(m_szFilter);
+    if (nLen == 0) {
+        return true;
+    }
+    return ContainsUpper(bookmark.m_strName, m_szFilter, nLen) ||
+           ContainsUpper(bookmark.m_strURL, m_szFilter, nLen) ||
+           (bookmark.m_pFolder != nullptr &&
+            ContainsUpper(bookmark.m_pFolder->m_strName, m_szFilter, nLen));
+}
+
+int CTVLDlgBase::CollectRows(std::vector<CBookmark*>& rows) const {
+    rows.clear();
+    int nTotal = 0;
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        CBookmark* pMark = BookmarkAt(i);
+        if (!pMark->IsRow()) {
+            continue;
+        }
+        ++nTotal;
+        if (PassesFilter(*pMark)) {
+            rows.push_back(pMark);
+        }
+    }
+    return nTotal;
+}
+
+void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
+    std::stable_sort(rows.begin(), rows.end(), [this](const CBookmark* a, const CBookmark* b) {
+        return CompareRows(a, b, this) < 0;
+    });
+}
+
+std::string CTVLDlgBase::FormatDate(CTime t, const char* pszFormat) {
+    const auto tt = static_cast<std::time_t>(t);
+    std::tm tmLocal{};
+    char szText[64];
+    if (localtime_r(&tt, &tmLocal) == nullptr ||
+        std::strftime(szText, sizeof szText, pszFormat, &tmLocal) == 0) {
+        return {};
+    }
+    return szText;
+}
+
+const char* CTVLDlgBase::BrowserText(const CBookmark& bookmark) {
+    switch (bookmark.Origin()) {
+        case 1:
+            return "IE";
+        case 2:
+            return "NS";
+        default:
+            return "**";
+    }
+}
+
+std::string CTVLDlgBase::GetColumnText(const CBookmark& bookmark, int nColumn) {
+    switch (nColumn) {
+        case COL_NAME:
+            return bookmark.m_strName;
+        case COL_FOLDER:
+            return bookmark.m_pFolder != nullptr ? bookmark.m_pFolder->m_strName : std::string();
+        case COL_DATE:
+            return FormatDate(bookmark.m_tAdded, "%y-%m-%d");
+        case COL_BROWSER:
+            return BrowserText(bookmark);
+        case COL_URL:
+            return bookmark.m_strURL;
+        default:
+            return {};
+    }
+}

@@ -1,0 +1,97 @@
+// The form view's data and its operations that are not about widgets: the
+// catalogue, what discovery found, both readers, the merge, the row filter and
+// the row order. The window, the command-line tool and the tests derive from it
+// and supply the user interface through the virtual hooks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/Bookmark.h"
+#include "platform/FileSystem.h"
+
+// Bits of m_nMissing, and the store named to MarkStoreMissing.
+constexpr std::uint32_t STORE_FAVORITES = 1;
+constexpr std::uint32_t STORE_NETSCAPE = 2;
+
+// Name of the Netscape root's directory below the Favorites directory.
+constexpr const char* kNetscapeRootName = "Netscape Bookmarks";
+
+// Shortcut files larger than this are not shortcuts and are not read.
+constexpr std::uint64_t kMaxShortcutSize = 1 << 20;
+
+// The list's columns, in column order.
+enum : int { COL_NAME = 0, COL_FOLDER, COL_DATE, COL_BROWSER, COL_URL, COL_COUNT };
+
+struct CColumnInfo {
+    int nTitleId;  // string resource of the title
+    const char* pszTitle;
+    int nWidth;  // pixels; replaced by the stored width at start-up
+    int nDir;  // initial sort direction
+};
+extern CColumnInfo g_columns[COL_COUNT];
+
+// Sort keys of the list, primary first: a column number plus one; a value
+// outside 1 to 5 ends the list.
+extern int g_sortKeys[4];
+constexpr int kInitialSortKeys[4] = {3, 1, 0, 0};
+
+class CTVLDlgBase {
+public:
+    CTVLDlgBase();
+    virtual ~CTVLDlgBase() = default;
+    CTVLDlgBase(const CTVLDlgBase&) = delete;
+    CTVLDlgBase& operator=(const CTVLDlgBase&) = delete;
+
+    CBookmarkArray m_bookmarks;  // owns every record, folders included
+    int m_sortDir[COL_COUNT];  // +1 ascending, anything else descending
+    char m_szFilter[64] = {};  // upper case, at most 63 characters
+    bool m_bMSIE = false;
+    bool m_bNetscape = false;
+    bool m_bNSRegistry = false;
+    std::string m_strNSFile;
+    std::string m_strNSProfileFile;
+    std::string m_strBrowserExe;
+    int m_nShown = 0;
+    std::string m_strFavorites;
+    std::string m_strNSHeader;
+    bool m_bLog = false;
+    std::string m_strNSOption;
+    std::uint32_t m_nMissing = 0;
+    CFileSystem* m_pFileSystem;
+
+    CBookmark* BookmarkAt(int i) const { return static_cast<CBookmark*>(m_bookmarks[i]); }
+
+    // A store was not found or could not be read. The window hides that
+    // browser's export box and disables the other; the base records the bit.
+    virtual void MarkStoreMissing(std::uint32_t nStore) { m_nMissing |= nStore; }
+
+    // Readers: each appends its root and records to the catalogue.
+    void ReadFavorites();
+    void ReadNetscapeFile();
+    // The body of ReadNetscapeFile after the file is open; pRoot is the Netscape root.
+    void ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot);
+    // The URL of an Internet-shortcut file; false when the file holds none.
+    static bool ReadShortcut(CTextFileReader& reader, std::string& strURL);
+
+    // Joins each Favorites bookmark with the Netscape bookmark for the same link.
+    void MergeDuplicates();
+    static bool SameURL(std::string_view a, std::string_view b);
+    // Row order under g_sortKeys and pView->m_sortDir: negative when A goes first.
+    static int CompareRows(const CBookmark* pA, const CBookmark* pB, const CTVLDlgBase* pView);
+
+    // Row filter: the text is cut to 63 characters and upper-cased.
+    void SetFilter(std::string_view strText);
+    bool PassesFilter(const CBookmark& bookmark) const;
+    // The records that are rows under the filter, in catalogue order. Returns
+    // the number of records that are rows without the filter.
+    int CollectRows(std::vector<CBookmark*>& rows) const;
+    // Orders rows with CompareRows, keeping rows that compare equal in their order.
+    void SortRowPointers(std::vector<CBookmark*>& rows) const;
+
+    static std::string GetColumnText(const CBookmark& bookmark, int nColumn);
+    static std::string FormatDate(CTime t, const char* pszFormat);
+    static const char* BrowserText(const CBookmark& bookmark);
+};

@@ -1,0 +1,83 @@
+#include "tests/TestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+std::vector<CBookmark*> CTestView::Bookmarks() const {
+    std::vector<CBookmark*> result;
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        if ((BookmarkAt(i)->m_nFlags & BMF_FOLDER) == 0) {
+            result.push_back(BookmarkAt(i));
+        }
+    }
+    return result;
+}
+
+CBookmark* CTestView::Named(const std::string& strName) const {
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        if (BookmarkAt(i)->m_strName == strName) {
+            return BookmarkAt(i);
+        }
+    }
+    return nullptr;
+}
+
+CTempDir::CTempDir() {
+    std::string strTemplate = (std::filesystem::temp_directory_path() / "tavrel-test-XXXXXX").string();
+    if (mkdtemp(strTemplate.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    m_path = strTemplate;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void CTempDir::Write(const std::string& strRel, const std::string& strBytes) const {
+    const auto path = m_path / strRel;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << strBytes;
+}
+
+bool CFailingFileSystem::ListDirectory(const std::string& strDir, CDirListing& listing) {
+    if (m_failPaths.count(strDir) != 0 || !GetPosixFileSystem().ListDirectory(strDir, listing)) {
+        return false;
+    }
+    if (m_bDropTimes) {
+        for (CDirEntry& entry : listing.entries) {
+            entry.tCreated.reset();
+            entry.tAccessed.reset();
+            entry.tModified.reset();
+        }
+    }
+    return true;
+}
+
+bool CFailingFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
+                                      std::uint64_t nMaxSize) {
+    return m_failPaths.count(strPath) == 0 &&
+           GetPosixFileSystem().OpenTextFile(strPath, reader, nMaxSize);
+}
+
+std::string ReadFileBytes(const std::string& strPath) {
+    std::ifstream in(strPath, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string FixturePath(const std::string& strRel) {
+    return std::string(TAVREL_FIXTURE_DIR) + "/" + strRel;
+}
+
+std::string RealWorldDir() {
+    const std::string strDir = TAVREL_REAL_WORLD_DIR;
+    return std::filesystem::is_directory(strDir) ? strDir : std::string();
+}

@@ -1,0 +1,57 @@
+// Shared helpers of the unit tests: a recording view, temporary directories and
+// a file system that can be told to fail.
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/TVLDlgBase.h"
+
+// The view's hooks, recorded instead of shown.
+class CTestView : public CTVLDlgBase {
+public:
+    std::vector<std::uint32_t> m_missingCalls;
+    void MarkStoreMissing(std::uint32_t nStore) override {
+        m_missingCalls.push_back(nStore);
+        CTVLDlgBase::MarkStoreMissing(nStore);
+    }
+    // The records that are not folders, in catalogue order.
+    std::vector<CBookmark*> Bookmarks() const;
+    // The first record with this name, or null.
+    CBookmark* Named(const std::string& strName) const;
+};
+
+// A fresh directory below the system's temporary directory, removed at the end.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string operator/(const std::string& strRel) const { return (m_path / strRel).string(); }
+    // Writes bytes exactly as given, creating the parent directories.
+    void Write(const std::string& strRel, const std::string& strBytes) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// The POSIX file system, except that the named paths cannot be opened or listed.
+class CFailingFileSystem : public CFileSystem {
+public:
+    std::set<std::string> m_failPaths;
+    std::int64_t m_tNow = 1'000'000'000;
+    bool m_bDropTimes = false;  // report every time as unavailable
+    bool ListDirectory(const std::string& strDir, CDirListing& listing) override;
+    bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
+                      std::uint64_t nMaxSize) override;
+    std::int64_t CurrentTime() override { return m_tNow; }
+};
+
+std::string ReadFileBytes(const std::string& strPath);
+std::string FixturePath(const std::string& strRel);
+// The real-world sample directory beside the checkout, or empty when it is absent.
+std::string RealWorldDir();
