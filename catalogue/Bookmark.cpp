@@ -16,7 +16,9 @@ bool EqualNumbers(const void* a, const void* b) {
     return *static_cast<const T*>(a) == *static_cast<const T*>(b);
 }
 
-int Sign(int r) { return r < 0 ? -1 : (r > 0 ? 1 : 0); }
+int Sign(int r) {
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
 
 int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
     const int r = std::memcmp(a, b, la < lb ? la : lb);
@@ -26,7 +28,9 @@ int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
     return la < lb ? -1 : (la > lb ? 1 : 0);
 }
 
-const char* OrEmpty(const char* psz) { return psz != nullptr ? psz : ""; }
+const char* OrEmpty(const char* psz) {
+    return psz != nullptr ? psz : "";
+}
 
 }  // namespace
 
@@ -168,8 +172,8 @@ int CBookmarkArray::Find(const void* pValue, const SortKey& key, int nStart) con
                          *static_cast<const std::vector<unsigned char>*>(pMember);
                 break;
             case KEY_STRING:
-                bEqual = *static_cast<const std::string*>(pMember) ==
-                         static_cast<const char*>(pValue);
+                bEqual =
+                    *static_cast<const std::string*>(pMember) == static_cast<const char*>(pValue);
                 break;
             case KEY_TIME:
                 bEqual = EqualNumbers<CTime>(pValue, pMember);

@@ -25,12 +25,12 @@ constexpr std::uint32_t BMF_REMOVED = 0x40;
 class CBookmark : public CObject {
 public:
     std::string m_strName;
-    std::string m_strURL;  // folders and roots: the directory path they stand for
+    std::string m_strURL;       // folders and roots: the directory path they stand for
     std::string m_strOrigName;  // the name from before the first rename
     CTime m_tAdded = 0;
     CTime m_tVisited = 0;
     CTime m_tModified = 0;
-    CBookmark* m_pFolder = nullptr;  // Favorites folder for a record of both stores
+    CBookmark* m_pFolder = nullptr;    // Favorites folder for a record of both stores
     CBookmark* m_pNSFolder = nullptr;  // only for a record of both stores
     std::uint32_t m_nFlags = 0;
     std::string m_strTreeKey;  // scratch key used while saving
@@ -51,11 +51,11 @@ enum : int {
     KEY_FLOAT = 5,
     KEY_DOUBLE = 6,
     KEY_CHARS = 7,  // zero-terminated character array held in the element
-    KEY_PSZ = 8,  // pointer to a zero-terminated string
+    KEY_PSZ = 8,    // pointer to a zero-terminated string
     KEY_NONE = 9,
-    KEY_BLOCK = 10,  // heap block with its size (std::vector<unsigned char>)
+    KEY_BLOCK = 10,   // heap block with its size (std::vector<unsigned char>)
     KEY_STRING = 11,  // std::string
-    KEY_TIME = 12,  // CTime
+    KEY_TIME = 12,    // CTime
 };
 
 // A sort or search key: how to reach one member of an element, and its type code.

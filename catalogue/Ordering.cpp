@@ -10,7 +10,9 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareNoCase(a.data(), a.size(), b.data(), b.size()) == 0;
 }
 
-bool IsSlash(char c) { return c == '/' || c == '\\'; }
+bool IsSlash(char c) {
+    return c == '/' || c == '\\';
+}
 
 const std::string& FolderName(const CBookmark* pMark) {
     static const std::string s_strEmpty;

@@ -29,7 +29,7 @@ struct CColumnInfo {
     int nTitleId;  // string resource of the title
     const char* pszTitle;
     int nWidth;  // pixels; replaced by the stored width at start-up
-    int nDir;  // initial sort direction
+    int nDir;    // initial sort direction
 };
 extern CColumnInfo g_columns[COL_COUNT];
 
@@ -46,8 +46,8 @@ public:
     CTVLDlgBase& operator=(const CTVLDlgBase&) = delete;
 
     CBookmarkArray m_bookmarks;  // owns every record, folders included
-    int m_sortDir[COL_COUNT];  // +1 ascending, anything else descending
-    char m_szFilter[64] = {};  // upper case, at most 63 characters
+    int m_sortDir[COL_COUNT];    // +1 ascending, anything else descending
+    char m_szFilter[64] = {};    // upper case, at most 63 characters
     bool m_bMSIE = false;
     bool m_bNetscape = false;
     bool m_bNSRegistry = false;

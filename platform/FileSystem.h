@@ -39,8 +39,9 @@ public:
     virtual bool ListDirectory(const std::string& strDir, CDirListing& listing) = 0;
     // Opens a regular file as a Windows text file. False when it cannot be
     // opened, is not a regular file, or is larger than nMaxSize bytes.
-    virtual bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
-                              std::uint64_t nMaxSize = std::numeric_limits<std::uint64_t>::max()) = 0;
+    virtual bool OpenTextFile(
+        const std::string& strPath, CTextFileReader& reader,
+        std::uint64_t nMaxSize = std::numeric_limits<std::uint64_t>::max()) = 0;
     virtual std::int64_t CurrentTime() = 0;
 };
 

@@ -27,7 +27,8 @@ CBookmark* CTestView::Named(const std::string& strName) const {
 }
 
 CTempDir::CTempDir() {
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "tavrel-test-XXXXXX").string();
+    std::string strTemplate =
+        (std::filesystem::temp_directory_path() / "tavrel-test-XXXXXX").string();
     if (mkdtemp(strTemplate.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
