@@ -37,6 +37,10 @@ const char* OrEmpty(const char* psz) {
 int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb) {
     const std::size_t n = la < lb ? la : lb;
     for (std::size_t i = 0; i < n; ++i) {
+        // Keys that are compared often share long prefixes: fold only where bytes differ.
+        if (a[i] == b[i]) {
+            continue;
+        }
         const auto ca = static_cast<unsigned char>(FoldLower(a[i]));
         const auto cb = static_cast<unsigned char>(FoldLower(b[i]));
         if (ca != cb) {
@@ -130,7 +134,7 @@ int CBookmarkArray::CompareField(int nType, const void* a, const void* b) const 
 }
 
 int CBookmarkArray::Find(const void* pValue, const SortKey& key, int nStart) const {
-    for (int i = nStart + 1; i < GetSize(); ++i) {
+    for (int i = nStart < -1 ? 0 : nStart + 1; i < GetSize(); ++i) {
         const CObject* pElement = GetAt(i);
         if (pElement == nullptr) {
             continue;

@@ -43,10 +43,12 @@ CTime NumberAt(const std::string& strLine, std::size_t nStart) {
         if (c < '0' || c > '9') {
             break;
         }
-        n = n * 10 + static_cast<std::uint64_t>(c - '0');
-        if (n > kMax) {
+        const auto nDigit = static_cast<std::uint64_t>(c - '0');
+        // Tested before the step, so that n never wraps round.
+        if (n > (kMax - nDigit) / 10) {
             return static_cast<CTime>(kMax);
         }
+        n = n * 10 + nDigit;
     }
     return static_cast<CTime>(n);
 }

@@ -43,6 +43,10 @@ public:
         const std::string& strPath, CTextFileReader& reader,
         std::uint64_t nMaxSize = std::numeric_limits<std::uint64_t>::max()) = 0;
     virtual std::int64_t CurrentTime() = 0;
+    virtual bool IsDirectory(const std::string& strPath) = 0;
+    // Whether an existing file opens for reading, or for reading and writing.
+    // Nothing is created or changed.
+    virtual bool CanOpen(const std::string& strPath, bool bWrite) = 0;
 };
 
 CFileSystem& GetPosixFileSystem();

@@ -17,6 +17,18 @@ public:
     bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
                       std::uint64_t nMaxSize) override;
     std::int64_t CurrentTime() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+    bool IsDirectory(const std::string& strPath) override {
+        struct stat st {};
+        return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    bool CanOpen(const std::string& strPath, bool bWrite) override {
+        const int fd = open(strPath.c_str(), (bWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        close(fd);
+        return true;
+    }
 };
 
 // Fills the entry from statx; links are followed, and a dangling link is
