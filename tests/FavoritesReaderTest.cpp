@@ -1,1 +1,250 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+
+#include "tests/TestSupport.h"
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> ReadLines(CTextFileReader& reader) {
+    std::vector<std::string> lines;
+    std::string strLine;
+    while (reader.ReadLine(strLine)) {
+        lines.push_back(strLine);
+    }
+    return lines;
+}
+
+// The same bytes give the same lines from memory and from a file. Files are read
+// in chunks of 64 KiB: a CR LF split by a chunk boundary still ends one line.
+TEST(TextFileTest, LineEnds) {
+    const std::string strA(65535, 'a'), strB(200000, 'b');
+    const struct {
+        std::string strBytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\r\nb\r\n", {"a\n", "b\n"}},
+        {"a\r\r\nb", {"a\r\n", "b"}},
+        {"a\rb\n\r", {"a\rb\n", "\r"}},
+        {"\n\r\n", {"\n", "\n"}},
+        {"", {}},
+        {"a\0b\r\n\0"s, {"a\0b\n"s, "\0"s}},
+        {strA + "\r\n" + strB + "\r\nend", {strA + "\n", strB + "\n", "end"}},
+    };
+    CTempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strBytes.substr(0, 20));
+        CTextFileReader memory, file;
+        memory.AttachMemory(c.strBytes.data(), c.strBytes.size());
+        EXPECT_EQ(ReadLines(memory), c.lines);
+        dir.Write("t.txt", c.strBytes);
+        ASSERT_TRUE(GetPosixFileSystem().OpenTextFile(dir / "t.txt", file));
+        EXPECT_EQ(ReadLines(file), c.lines);
+    }
+}
+
+struct CShortcutCase {
+    const char* pszName;
+    std::string strText;
+    const char* pszURL;  // null: no bookmark
+};
+
+const CShortcutCase kShortcutCases[] = {
+    {"TwoLines", "[InternetShortcut]\r\nURL=http://a.example/\r\n", "http://a.example/"},
+    {"SectionAfterOthers",
+     "[DEFAULT]\r\nBASEURL=http://base/\r\n[InternetShortcut]\r\nURL=http://real/\r\nX=1\r\n",
+     "http://real/"},
+    {"KeyBetween", "[InternetShortcut]\r\nIDList=\r\nURL=http://x/\r\n", nullptr},
+    {"LastLineWithoutEnd", "[InternetShortcut]\nURL=http://noeol/?q=1", "http://noeol/?q=1"},
+    {"CrCrLf", "[InternetShortcut]\r\r\nURL=http://crcrlf/\r\r\n", "http://crcrlf/"},
+    {"CrOnlyIsOneLine", "[InternetShortcut]\rURL=http://cr/\r", nullptr},
+    {"LowerCaseKey", "[InternetShortcut]\nurl=http://l/\n", nullptr},
+    {"IndentedKey", "[InternetShortcut]\n URL=http://i/\n", nullptr},
+    {"SectionWithinLine", "; [InternetShortcut] copy\nURL=http://in/\n", "http://in/"},
+    {"OtherSection", "[InternetShortcut.W]\nURL=http://w/\n", nullptr},
+    {"SectionLast", "URL=http://before/\n[InternetShortcut]\n", nullptr},
+    {"Empty", "", nullptr},
+    {"EmptyURL", "[InternetShortcut]\nURL=\n", ""},
+    {"BlanksKept", "[InternetShortcut]\nURL= http://s/a b \n", " http://s/a b "},
+    {"SecondSection", "[InternetShortcut]\nIconIndex=0\n[InternetShortcut]\nURL=http://2nd/\n",
+     "http://2nd/"},
+};
+
+class ShortcutTest : public testing::TestWithParam<CShortcutCase> {};
+
+TEST_P(ShortcutTest, Url) {
+    CTextFileReader reader;
+    reader.AttachMemory(GetParam().strText.data(), GetParam().strText.size());
+    std::string strURL = "unset";
+    EXPECT_EQ(CTVLDlgBase::ReadShortcut(reader, strURL), GetParam().pszURL != nullptr);
+    EXPECT_EQ(strURL, GetParam().pszURL ? GetParam().pszURL : "unset");
+}
+
+INSTANTIATE_TEST_SUITE_P(ShortcutFiles, ShortcutTest, testing::ValuesIn(kShortcutCases),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+const std::string kShortcut = "[InternetShortcut]\r\nURL=";
+
+// One line per record, in catalogue order or sorted: "F|name|folder|path below
+// the root" or "B|name|folder|url"; the root is "F||-|".
+std::vector<std::string> Describe(const CTestView& view, const std::string& strRoot,
+                                  bool bSorted = false) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        const CBookmark& mark = *view.BookmarkAt(i);
+        const bool bFolder = mark.m_nFlags == (BMF_FOLDER | BMF_MSIE);
+        std::string s = bFolder ? "F|" : (mark.m_nFlags == BMF_MSIE ? "B|" : "?|");
+        s += mark.m_strName + "|" + (mark.m_pFolder ? mark.m_pFolder->m_strName : "-") + "|";
+        lines.push_back(s + (bFolder && mark.m_strURL.starts_with(strRoot)
+                                 ? mark.m_strURL.substr(strRoot.size())
+                                 : mark.m_strURL));
+    }
+    if (bSorted) {
+        std::sort(lines.begin(), lines.end());
+    }
+    return lines;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class FavoritesTest : public testing::Test {
+protected:
+    CTempDir m_dir;
+    CTestView m_view;
+    CFailingFileSystem m_fileSystem;
+    std::string Root() const { return m_dir.Path().string(); }
+    void Read(bool bFound = true) {
+        m_view.m_pFileSystem = &m_fileSystem;
+        m_view.m_bMSIE = bFound;
+        m_view.m_strFavorites = Root();
+        m_view.ReadFavorites();
+    }
+    // Entry names in the order the file system lists them.
+    std::vector<std::string> Listed(const std::string& strRel) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_dir.Path() / strRel)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+};
+
+TEST_F(FavoritesTest, WhatBecomesARecord) {
+    m_dir.Write("Example Site.url", kShortcut + "http://example.com/\r\n");
+    m_dir.Write("key-between.url", "[InternetShortcut]\r\nIconIndex=1\r\nURL=http://no/\r\n");
+    m_dir.Write("desktop.ini", "[.ShellClassInfo]\r\nIconResource=x\r\n");
+    m_dir.Write("notes.txt", kShortcut + "http://notes/\r\n");
+    m_dir.Write("a.b.url", kShortcut + "http://ab/");
+    m_dir.Write("Work.2000/Plan.url", kShortcut + "http://plan/\r\r\n");
+    fs::create_directory(m_dir.Path() / "Empty");
+    m_dir.Write("locked.url", kShortcut + "http://locked/\r\n");
+    m_fileSystem.m_failPaths.insert(m_dir / "locked.url");
+    // A blocking open would hang here.
+    ASSERT_EQ(mkfifo((m_dir / "pipe.url").c_str(), 0600), 0);
+    // Size limit 1 MiB: a file of exactly that size is read, one byte more is not.
+    const std::string strPad = "\r\n" + std::string((1 << 20) - kShortcut.size() - 15, ' ');
+    m_dir.Write("limit.url", kShortcut + "http://limit/" + strPad);
+    m_dir.Write("big.url", kShortcut + "http://big/" + strPad + "   ");
+    ASSERT_EQ(fs::file_size(m_dir.Path() / "limit.url"), 1u << 20);
+    ASSERT_EQ(fs::file_size(m_dir.Path() / "big.url"), (1u << 20) + 1);
+    // A link back to the root: a folder record that stays empty, and the walk ends.
+    fs::create_directory_symlink("..", m_dir.Path() / "Work.2000" / "back");
+    Read();
+    ASSERT_GE(m_view.m_bookmarks.GetSize(), 1);
+    EXPECT_EQ(m_view.BookmarkAt(0)->m_strURL, Root());
+    EXPECT_EQ(Describe(m_view, Root(), true),
+              Sorted({"F||-|", "B|Example Site||http://example.com/", "B|notes||http://notes/",
+                      "B|a.b||http://ab/", "F|Work||/Work.2000", "B|Plan|Work|http://plan/",
+                      "F|back|Work|/Work.2000/back", "F|Empty||/Empty", "B|limit||http://limit/"}));
+    EXPECT_TRUE(m_view.m_missingCalls.empty());
+}
+
+// Breadth-first: the root's entries in listing order, then those of D, then of D/S.
+TEST_F(FavoritesTest, BreadthFirstInListingOrder) {
+    m_dir.Write("x.url", kShortcut + "http://x/\r\n");
+    m_dir.Write("D/y.url", kShortcut + "http://y/\r\n");
+    m_dir.Write("D/S/w.url", kShortcut + "http://w/\r\n");
+    Read();
+    std::vector<std::string> expected = {"F||-|"};
+    for (const auto& [strRel, strFolder] :
+         {std::pair<std::string, std::string>{"", ""}, {"D/", "D"}, {"D/S/", "S"}}) {
+        for (const std::string& strName : Listed(strRel)) {
+            const std::string strTitle = strName.substr(0, 1);
+            expected.push_back(strName.size() == 1
+                                   ? "F|" + strTitle + "|" + strFolder + "|/" + strRel + strName
+                                   : "B|" + strTitle + "|" + strFolder + "|http://" + strTitle +
+                                         "/");
+        }
+    }
+    EXPECT_EQ(Describe(m_view, Root()), expected);
+}
+
+// Times come from the listing; one that is not available is the current time.
+TEST_F(FavoritesTest, Times) {
+    const std::time_t tBefore = std::time(nullptr);
+    m_dir.Write("Sub/t.url", kShortcut + "http://t/\r\n");
+    const std::time_t tAfter = std::time(nullptr);
+    for (const char* pszRel : {"Sub/t.url", "Sub"}) {
+        const timespec times[2] = {{1'100'000'000, 0}, {1'200'000'000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (m_dir / pszRel).c_str(), times, 0), 0);
+    }
+    for (const bool bDrop : {false, true}) {
+        CTestView view;
+        m_fileSystem.m_bDropTimes = bDrop;
+        m_fileSystem.m_tNow = 1'234'567'890;
+        view.m_pFileSystem = &m_fileSystem;
+        view.m_bMSIE = true;
+        view.m_strFavorites = Root();
+        view.ReadFavorites();
+        ASSERT_EQ(view.m_bookmarks.GetSize(), 3);
+        for (const char* pszName : {"t", "Sub"}) {
+            const CBookmark* p = view.Named(pszName);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p->m_tVisited, bDrop ? 1'234'567'890 : 1'100'000'000);
+            EXPECT_EQ(p->m_tModified, bDrop ? 1'234'567'890 : 1'200'000'000);
+            // Creation: the birth time where the file system keeps one, else the change time.
+            EXPECT_GE(p->m_tAdded, bDrop ? 1'234'567'890 : tBefore - 1);
+            EXPECT_LE(p->m_tAdded, bDrop ? 1'234'567'890 : tAfter + 1);
+        }
+    }
+}
+
+// Not found: no root. Root not listable: the root alone.
+TEST_F(FavoritesTest, MissingStore) {
+    m_dir.Write("x.url", kShortcut + "http://x/\r\n");
+    Read(false);
+    EXPECT_EQ(m_view.m_bookmarks.GetSize(), 0);
+    EXPECT_EQ(m_view.m_missingCalls, std::vector<std::uint32_t>{STORE_FAVORITES});
+    EXPECT_EQ(m_view.m_nMissing, STORE_FAVORITES);
+    m_fileSystem.m_failPaths.insert(Root());
+    Read();
+    EXPECT_EQ(Describe(m_view, Root()), std::vector<std::string>{"F||-|"});
+    EXPECT_EQ(m_view.m_missingCalls.size(), 2u);
+}
+
+// A directory that cannot be listed stops the whole walk: the directories still
+// queued behind it stay empty, and what was read stays.
+TEST_F(FavoritesTest, UnlistableSubDirectoryStopsTheWalk) {
+    m_dir.Write("x.url", kShortcut + "http://x/\r\n");
+    m_dir.Write("A/a.url", kShortcut + "http://a/\r\n");
+    m_dir.Write("B/b.url", kShortcut + "http://b/\r\n");
+    std::vector<std::string> dirs = Listed("");
+    dirs.erase(std::find(dirs.begin(), dirs.end(), "x.url"));
+    m_fileSystem.m_failPaths.insert(m_dir / dirs.front());
+    Read();
+    EXPECT_EQ(Describe(m_view, Root(), true),
+              Sorted({"F||-|", "B|x||http://x/", "F|A||/A", "F|B||/B"}));
+    EXPECT_EQ(m_view.m_missingCalls, std::vector<std::uint32_t>{STORE_FAVORITES});
+}
+
+}  // namespace

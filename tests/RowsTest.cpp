@@ -1,1 +1,138 @@
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "tests/TestSupport.h"
+
+namespace {
+
+TEST(RowsFilter, SetFilterCutsTo63AndUpperCasesOnlyAToZ) {
+    CTestView view;
+    view.SetFilter(std::string(100, 'x'));
+    EXPECT_EQ(std::string(view.m_szFilter), std::string(63, 'X'));
+    view.SetFilter("az`{@[AZ09-\xE9~");
+    EXPECT_EQ(std::string(view.m_szFilter), "AZ`{@[AZ09-\xE9~");
+    view.SetFilter("");
+    EXPECT_EQ(std::string(view.m_szFilter), "");
+}
+
+TEST(RowsFilter, MatchesNameUrlOrFolderInAnyCase) {
+    const struct {
+        const char *pszFilter, *pszName, *pszURL, *pszFolder;  // null folder: none
+        bool bPass;
+    } cases[] = {
+        {"mail", "Inbox", "http://example.com/", "Webmail", true},
+        {"mail", "GMail", "http://x/", nullptr, true},
+        {"MaIl", "Post", "HTTP://MAIL.X/", nullptr, true},
+        {"mail", "Post", "http://x/", "Inbox", false},
+        {"webmail2", "Post", "http://x/", "Webmail", false},
+        {"", "", "", nullptr, true},
+        {"com/", "Site", "http://s.com/", nullptr, true},
+        {"http://s.com/x", "Site", "http://s.com", nullptr, false},
+        {"[", "{x}", "http://x/", nullptr, false},
+        {"{", "[x]", "http://x/", nullptr, false},
+        {"{", "a{b", "http://x/", nullptr, true},
+        {"a b", "A  B", "http://x/", nullptr, false},
+        {"a b", "xA Bx", "http://x/", nullptr, true},
+        {"\xE9", "caf\xE9", "http://x/", nullptr, true},
+    };
+    for (const auto& c : cases) {
+        CTestView view;
+        CBookmark folder;
+        folder.m_strName = c.pszFolder != nullptr ? c.pszFolder : "";
+        CBookmark mark;
+        mark.m_strName = c.pszName;
+        mark.m_strURL = c.pszURL;
+        mark.m_pFolder = c.pszFolder != nullptr ? &folder : nullptr;
+        view.SetFilter(c.pszFilter);
+        EXPECT_EQ(view.PassesFilter(mark), c.bPass) << "'" << c.pszFilter << "' " << c.pszName;
+    }
+}
+
+TEST(RowsFilter, CollectRowsKeepsCatalogueOrderAndCountsWithoutFilter) {
+    CTestView view;
+    auto add = [&](std::uint32_t nFlags, const char* pszName, const char* pszURL,
+                   CBookmark* pFolder) {
+        auto* p = new CBookmark;
+        p->m_nFlags = nFlags;
+        p->m_strName = pszName;
+        p->m_strURL = pszURL;
+        p->m_pFolder = pFolder;
+        view.m_bookmarks.Add(p);
+        return p;
+    };
+    CBookmark* pRoot = add(BMF_FOLDER | BMF_MSIE, "", "/fav/mail", nullptr);
+    CBookmark* pWeb = add(BMF_FOLDER | BMF_MSIE, "Webmail", "/fav/mail/Webmail", pRoot);
+    CBookmark* pZ = add(BMF_MSIE, "Zmail", "http://z/", pRoot);
+    CBookmark* pNews = add(BMF_NETSCAPE, "News", "http://news/", pRoot);
+    add(BMF_MSIE | BMF_REMOVED, "Mailer", "http://mail/", pRoot);
+    CBookmark* pInbox = add(BMF_MSIE | BMF_NETSCAPE, "Inbox", "http://in/", pWeb);
+    const struct {
+        const char* pszFilter;
+        std::vector<CBookmark*> rows;
+    } cases[] = {{"mail", {pZ, pInbox}}, {"", {pZ, pNews, pInbox}}, {"nothing", {}}};
+    for (const auto& c : cases) {
+        std::vector<CBookmark*> rows{pRoot};
+        view.SetFilter(c.pszFilter);
+        EXPECT_EQ(view.CollectRows(rows), 3) << c.pszFilter;
+        EXPECT_EQ(rows, c.rows) << c.pszFilter;
+    }
+}
+
+class RowsColumnText : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* pszTZ = std::getenv("TZ");
+        m_bHadTZ = pszTZ != nullptr;
+        m_strTZ = m_bHadTZ ? pszTZ : "";
+        UseTimeZone("UTC");
+    }
+    void TearDown() override {
+        if (m_bHadTZ) {
+            UseTimeZone(m_strTZ.c_str());
+        } else {
+            unsetenv("TZ");
+            tzset();
+        }
+    }
+    static void UseTimeZone(const char* pszTZ) {
+        setenv("TZ", pszTZ, 1);
+        tzset();
+    }
+    bool m_bHadTZ = false;
+    std::string m_strTZ;
+};
+
+TEST_F(RowsColumnText, AllFiveColumns) {
+    CBookmark folder;
+    folder.m_strName = "Tools";
+    CBookmark mark;
+    mark.m_strName = "Site";
+    mark.m_strURL = "http://s.org/";
+    EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_NAME), "Site");
+    EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_URL), "http://s.org/");
+    EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_FOLDER), "");
+    mark.m_pFolder = &folder;
+    EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_FOLDER), "Tools");
+    const std::pair<std::uint32_t, const char*> browsers[] = {
+        {BMF_MSIE, "IE"}, {BMF_NETSCAPE, "NS"},           {BMF_MSIE | BMF_NETSCAPE, "**"},
+        {0, "**"},        {BMF_MSIE | BMF_REMOVED, "IE"}, {BMF_FOLDER | BMF_NETSCAPE, "NS"}};
+    for (auto [nFlags, pszText] : browsers) {
+        mark.m_nFlags = nFlags;
+        EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_BROWSER), pszText) << nFlags;
+    }
+    const std::pair<CTime, const char*> dates[] = {
+        {0, "70-01-01"},         {978220800, "00-12-31"}, {978307199, "00-12-31"},
+        {978307200, "01-01-01"}, {-1, "69-12-31"},        {4102444800, "00-01-01"}};
+    for (auto [t, pszText] : dates) {
+        mark.m_tAdded = t;
+        EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_DATE), pszText) << t;
+    }
+    // The date is local time: five hours west of UTC it is still the day before.
+    UseTimeZone("EST5");
+    mark.m_tAdded = 978307200;
+    EXPECT_EQ(CTVLDlgBase::GetColumnText(mark, COL_DATE), "00-12-31");
+}
+
+}  // namespace

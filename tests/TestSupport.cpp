@@ -1,9 +1,11 @@
 #include "tests/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -66,6 +68,55 @@ bool CFailingFileSystem::OpenTextFile(const std::string& strPath, CTextFileReade
     return m_failPaths.count(strPath) == 0 &&
            GetPosixFileSystem().OpenTextFile(strPath, reader, nMaxSize);
 }
+
+CEnvironmentGuard::CEnvironmentGuard(std::vector<std::string> names) {
+    for (std::string& strName : names) {
+        const char* pszValue = std::getenv(strName.c_str());
+        m_saved.emplace_back(std::move(strName), pszValue != nullptr
+                                                     ? std::optional<std::string>(pszValue)
+                                                     : std::nullopt);
+    }
+}
+
+CEnvironmentGuard::~CEnvironmentGuard() {
+    for (const auto& [strName, value] : m_saved) {
+        if (value) {
+            setenv(strName.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(strName.c_str());
+        }
+    }
+}
+
+CCurrentDirGuard::CCurrentDirGuard() : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(m_dir.Path());
+}
+
+CCurrentDirGuard::~CCurrentDirGuard() {
+    std::filesystem::current_path(m_previous);
+}
+
+namespace {
+
+// Keeps every test away from the real home directory and registry file.
+class CIsolatedEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        m_pHome = std::make_unique<CTempDir>();
+        setenv("HOME", m_pHome->Path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (*m_pHome / "config").c_str(), 1);
+        setenv("TAVREL_REGISTRY", (*m_pHome / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override { m_pHome.reset(); }
+
+private:
+    std::unique_ptr<CTempDir> m_pHome;
+};
+
+[[maybe_unused]] testing::Environment* const g_pIsolated =
+    testing::AddGlobalTestEnvironment(new CIsolatedEnvironment);
+
+}  // namespace
 
 std::string ReadFileBytes(const std::string& strPath) {
     std::ifstream in(strPath, std::ios::binary);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -49,6 +50,34 @@ public:
     bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
                       std::uint64_t nMaxSize) override;
     std::int64_t CurrentTime() override { return m_tNow; }
+    bool IsDirectory(const std::string& strPath) override {
+        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().IsDirectory(strPath);
+    }
+    bool CanOpen(const std::string& strPath, bool bWrite) override {
+        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().CanOpen(strPath, bWrite);
+    }
+};
+
+// Restores the named environment variables when it goes out of scope.
+class CEnvironmentGuard {
+public:
+    explicit CEnvironmentGuard(std::vector<std::string> names);
+    ~CEnvironmentGuard();
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+// Runs the test in a fresh current directory and goes back afterwards.
+class CCurrentDirGuard {
+public:
+    CCurrentDirGuard();
+    ~CCurrentDirGuard();
+    const CTempDir& Dir() const { return m_dir; }
+
+private:
+    CTempDir m_dir;
+    std::filesystem::path m_previous;
 };
 
 std::string ReadFileBytes(const std::string& strPath);
