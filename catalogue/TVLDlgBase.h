@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalogue/Bookmark.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 
 // Bits of m_nMissing, and the store named to MarkStoreMissing.
 constexpr std::uint32_t STORE_FAVORITES = 1;
@@ -37,6 +39,12 @@ extern CColumnInfo g_columns[COL_COUNT];
 // outside 1 to 5 ends the list.
 extern int g_sortKeys[4];
 constexpr int kInitialSortKeys[4] = {3, 1, 0, 0};
+
+// Steps of the import run, reported to the window for its status text.
+enum EImportStep { IMPORT_START, IMPORT_FAVORITES, IMPORT_NETSCAPE, IMPORT_READ, IMPORT_DONE };
+
+// The detection log while a logging discovery runs; null otherwise.
+extern std::FILE* g_pLogFile;
 
 class CTVLDlgBase {
 public:
@@ -67,6 +75,28 @@ public:
     // A store was not found or could not be read. The window hides that
     // browser's export box and disables the other; the base records the bit.
     virtual void MarkStoreMissing(std::uint32_t nStore) { m_nMissing |= nStore; }
+
+    // Two or more Communicator profiles are usable: the user picks one of the
+    // sorted names. False when the choice is cancelled.
+    virtual bool ChooseProfile(const std::vector<std::string>& users, int& nChosen) {
+        (void)users;
+        nChosen = 0;
+        return true;
+    }
+    virtual void ImportProgress(EImportStep step) { (void)step; }
+    // The catalogue was rebuilt: fill the list through the current filter.
+    virtual void RefillList() {}
+
+    // Rebuilds the catalogue from the stores: discovery, then ReadStores.
+    void ImportBookmarks();
+    // Both readers and the merge, on the stores that discovery last found.
+    void ReadStores();
+    // Finds the stores through the registry file of this user.
+    void DetectStores();
+    void DetectStores(CRegistry& registry);
+    void ProbeCommunicator45(CRegistry& registry);
+    // Picks the Communicator profile whose bookmark file is read.
+    void RunProfileChoice(CRegistry& registry);
 
     // Readers: each appends its root and records to the catalogue.
     void ReadFavorites();

@@ -1,0 +1,213 @@
+// Finds the two stores: the registry, the "NS" switch, the Communicator
+// profiles, and the detection log "TVL.LOG".
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "catalogue/TVLDlgBase.h"
+#include "discovery/Profiles.h"
+#include "platform/Path.h"
+
+std::FILE* g_pLogFile = nullptr;
+
+namespace {
+
+constexpr const char* kUserShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr const char* kShellFolders =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kBookmarkList = "Software\\Netscape\\Netscape Navigator\\Bookmark List";
+constexpr const char* kNavigatorMain = "SOFTWARE\\Netscape\\Netscape Navigator\\Main";
+constexpr const char* kNavigatorBiff = "SOFTWARE\\Netscape\\Netscape Navigator\\biff";
+
+// Writes one log line when the log is open; "\n" becomes CR LF, as a text file
+// written on Windows has it.
+void Log(const char* pszFormat, ...) {
+    if (g_pLogFile == nullptr) {
+        return;
+    }
+    std::va_list args;
+    va_start(args, pszFormat);
+    std::va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, pszFormat, copy);
+    va_end(copy);
+    std::string strLine(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
+    std::vsnprintf(strLine.data(), strLine.size(), pszFormat, args);
+    va_end(args);
+    strLine.pop_back();
+    std::string strOut;
+    for (char c : strLine) {
+        if (c == '\n') {
+            strOut += '\r';
+        }
+        strOut += c;
+    }
+    std::fwrite(strOut.data(), 1, strOut.size(), g_pLogFile);
+}
+
+// The text of a value as a C string would show it, expanded when it is an
+// expandable string.
+std::string ValueText(const CRegValue& value) {
+    const std::string strText = value.strData.substr(0, value.strData.find('\0'));
+    return value.nType == REG_EXPAND_SZ ? ExpandEnvironmentStrings(strText) : strText;
+}
+
+std::string RawText(const CRegValue& value) {
+    return value.strData.substr(0, value.strData.find('\0'));
+}
+
+// Opens a key under HKEY_CURRENT_USER and reads one value. bOpened tells
+// whether the key exists.
+bool QueryUserValue(CRegistry& registry, const char* pszKey, const char* pszName, CRegValue& value,
+                    bool& bOpened) {
+    const HKEY hKey = registry.OpenKey(HKEY_CURRENT_USER, pszKey, KEY_QUERY_VALUE);
+    bOpened = hKey != 0;
+    if (!bOpened) {
+        return false;
+    }
+    const bool bRead = registry.QueryValue(hKey, pszName, value);
+    registry.CloseKey(hKey);
+    return bRead;
+}
+
+}  // namespace
+
+void CTVLDlgBase::DetectStores() {
+    CFileRegistry registry;
+    registry.LoadFile(RegistryFilePath());
+    DetectStores(registry);
+}
+
+void CTVLDlgBase::DetectStores(CRegistry& registry) {
+    if (m_bLog) {
+        g_pLogFile = std::fopen("TVL.LOG", "ab");
+        Log("----------------------------- %s\n",
+            FormatDate(m_pFileSystem->CurrentTime(), "%y-%m-%d %H:%M:%S").c_str());
+    }
+    m_bNSRegistry = false;
+
+    // Favorites: the user's shell folders, the expandable entry first.
+    CRegValue value;
+    bool bOpened = false;
+    bool bFound = QueryUserValue(registry, kUserShellFolders, "Favorites", value, bOpened);
+    if (bOpened) {
+        Log("MSIE 1. <%s> <%s> <%s>\n", kUserShellFolders, "Favorites",
+            bFound ? RawText(value).c_str() : "");
+    }
+    if (!bFound) {
+        bFound = QueryUserValue(registry, kShellFolders, "Favorites", value, bOpened);
+        if (bOpened) {
+            Log("MSIE 2. <%s> <%s> <%s>\n", kShellFolders, "Favorites",
+                bFound ? RawText(value).c_str() : "");
+        }
+    }
+    m_bMSIE = false;
+    m_strFavorites.clear();
+    if (bFound) {
+        m_strFavorites = ValueText(value);
+        m_bMSIE = m_pFileSystem->IsDirectory(m_strFavorites);
+        if (!m_bMSIE) {
+            m_strFavorites.clear();
+        } else if (m_strFavorites.size() > 1 && m_strFavorites.back() == kPathSep) {
+            m_strFavorites.pop_back();
+        }
+    }
+    Log("MSIE Path <%s>\n", m_strFavorites.c_str());
+    Log("Detecting Netscape bookmarks\n");
+
+    if (!m_strNSOption.empty()) {
+        m_bNetscape = true;
+        m_strNSFile = m_strNSOption;
+    } else {
+        if (QueryUserValue(registry, kBookmarkList, "File Location", value, bOpened)) {
+            m_bNSRegistry = true;
+            m_strNSFile = ValueText(value);
+            Log("Netscape 1. <%s> <%s> <%s>\n", kBookmarkList, "File Location",
+                m_strNSFile.c_str());
+        }
+        const HKEY hUsers = registry.OpenKey(HKEY_LOCAL_MACHINE, kUsersKey, KEY_QUERY_VALUE);
+        m_bNetscape = hUsers != 0;
+        if (m_bNetscape) {
+            registry.CloseKey(hUsers);
+            Log("Communicator present \n");
+            RunProfileChoice(registry);
+        }
+        if (!m_bNetscape && !m_bNSRegistry) {
+            ProbeCommunicator45(registry);
+        }
+        if (m_bNetscape) {
+            m_strNSFile = m_strNSProfileFile;
+        }
+    }
+    Log("Netscape - Using path <%s>\n", m_strNSFile.c_str());
+    if (g_pLogFile != nullptr) {
+        std::fclose(g_pLogFile);
+        g_pLogFile = nullptr;
+    }
+}
+
+void CTVLDlgBase::ProbeCommunicator45(CRegistry& registry) {
+    Log("Maybe it is NSC 4.5+ \n");
+    std::string strInstall;
+    std::string strUser;
+    CRegValue value;
+    bool bOpened = false;
+    if (QueryUserValue(registry, kNavigatorMain, "Install Directory", value, bOpened)) {
+        m_bNSRegistry = true;
+        strInstall = ValueText(value);
+    }
+    if (!bOpened) {
+        return;
+    }
+    Log("Netscape 2. <%s> <%s> <%s>\n", kNavigatorMain, "Install Directory", strInstall.c_str());
+    if (QueryUserValue(registry, kNavigatorBiff, "CurrentUser", value, bOpened)) {
+        m_bNSRegistry = true;
+        strUser = ValueText(value);
+    }
+    if (!bOpened) {
+        return;
+    }
+    Log("Netscape 3. <%s> <%s> <%s>\n", kNavigatorBiff, "CurrentUser", strUser.c_str());
+    // The profiles live beside the program: ...\Communicator\... becomes ...\Users\...
+    const std::size_t nAt = strInstall.find("Communicator");
+    if (nAt != std::string::npos) {
+        strInstall.replace(nAt, 12, "Users");
+    }
+    m_strNSProfileFile = strInstall + kPathSep + strUser + kPathSep + "BOOKMARK.HTM";
+    m_bNetscape = true;
+    Log("Netscape - found path <%s>\n", m_strNSProfileFile.c_str());
+}
+
+void CTVLDlgBase::RunProfileChoice(CRegistry& registry) {
+    const std::vector<std::string> users = FillUserList(registry, *m_pFileSystem);
+    if (users.empty()) {
+        m_bNetscape = false;
+        return;
+    }
+    int nChosen = 0;
+    if (users.size() > 1 && !ChooseProfile(users, nChosen)) {
+        return;
+    }
+    std::string strDir;
+    GetProfileDirRoot(registry, users[static_cast<std::size_t>(nChosen)].c_str(), strDir);
+    m_strNSProfileFile = ProfileBookmarkFile(strDir);
+}
+
+void CTVLDlgBase::ImportBookmarks() {
+    DetectStores();
+    ReadStores();
+}
+
+void CTVLDlgBase::ReadStores() {
+    ImportProgress(IMPORT_START);
+    m_bookmarks.DeleteAll();
+    ImportProgress(IMPORT_FAVORITES);
+    ReadFavorites();
+    ImportProgress(IMPORT_NETSCAPE);
+    ReadNetscapeFile();
+    ImportProgress(IMPORT_READ);
+    MergeDuplicates();
+    RefillList();
+    ImportProgress(IMPORT_DONE);
+}
