@@ -1,6 +1,8 @@
 #include "catalogue/Bookmark.h"
 
+#include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace {
 
@@ -211,15 +213,51 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     };
     // Shell sort with this exact step sequence: it decides which record of an
     // equal pair comes first, and so which one survives the duplicate merge.
-    for (int g = n / 2; g != 0; g /= 2) {
-        const int h = g >= 16 ? 2 * (g / 2) + 1 : 2 * (g / 4) + 1;
-        for (int i = 1; i <= n - h; ++i) {
-            for (int j = i; j > 0; j -= h) {
-                if (compare(j - 1, j - 1 + h) != nDir) {
-                    break;
+    auto shellSort = [n, nDir](auto compareAt, auto swapAt) {
+        for (int g = n / 2; g != 0; g /= 2) {
+            const int h = g >= 16 ? 2 * (g / 2) + 1 : 2 * (g / 4) + 1;
+            for (int i = 1; i <= n - h; ++i) {
+                for (int j = i; j > 0; j -= h) {
+                    if (compareAt(j - 1, j - 1 + h) != nDir) {
+                        break;
+                    }
+                    swapAt(j - 1, j - 1 + h);
                 }
-                Swap(j - 1, j - 1 + h);
             }
         }
+    };
+    // Null slots compare equal to everything and a NaN to every number, so no
+    // ranking can stand for those comparisons.
+    bool bRankable = std::find(m_data.begin(), m_data.end(), nullptr) == m_data.end();
+    for (int k = 0; k < nKeys; ++k) {
+        bRankable = bRankable && pKeys[k].nType != KEY_FLOAT && pKeys[k].nType != KEY_DOUBLE;
+    }
+    if (!bRankable) {
+        shellSort(compare, [this](int a, int b) { Swap(a, b); });
+        return;
+    }
+    // The shell sort's comparisons reach into scattered records; a rank per
+    // element, from one n log n sort, gives the same signs, so the shell sort
+    // makes the same moves on the ranks alone.
+    std::vector<int> order(m_data.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
+    std::vector<std::pair<int, CObject*>> ranked(m_data.size());
+    int nRank = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        nRank += i > 0 && compare(order[i - 1], order[i]) != 0 ? 1 : 0;
+        ranked[static_cast<std::size_t>(order[i])] = {nRank, GetAt(order[i])};
+    }
+    shellSort(
+        [&ranked](int a, int b) {
+            const int ra = ranked[static_cast<std::size_t>(a)].first;
+            const int rb = ranked[static_cast<std::size_t>(b)].first;
+            return ra < rb ? -1 : (ra > rb ? 1 : 0);
+        },
+        [&ranked](int a, int b) {
+            std::swap(ranked[static_cast<std::size_t>(a)], ranked[static_cast<std::size_t>(b)]);
+        });
+    for (std::size_t i = 0; i < m_data.size(); ++i) {
+        m_data[i] = ranked[i].second;
     }
 }
