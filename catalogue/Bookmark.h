@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Root of every object that a CBookmarkArray can own.
@@ -20,6 +21,10 @@ constexpr std::uint32_t BMF_MSIE = 0x01;
 constexpr std::uint32_t BMF_NETSCAPE = 0x02;
 constexpr std::uint32_t BMF_FOLDER = 0x20;
 constexpr std::uint32_t BMF_REMOVED = 0x40;
+
+class CBookmark;
+// Tree-key parts of the folders whose names would make their keys collide.
+using CKeyParts = std::unordered_map<const CBookmark*, std::string>;
 
 // One bookmark or folder of either browser's store.
 class CBookmark : public CObject {
@@ -39,6 +44,16 @@ public:
     std::uint32_t Origin() const { return m_nFlags & 3; }
     bool IsDistinct() const { return Origin() == 1 || Origin() == 2; }
     bool IsRow() const { return (m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0; }
+    // The folder the record sits in within the Netscape file.
+    const CBookmark* NSFolder() const { return m_pNSFolder != nullptr ? m_pNSFolder : m_pFolder; }
+
+    // Appends the key that orders the record into the Netscape folder tree:
+    // every folder sorts directly before its contents.
+    void BuildTreeKey(std::string& strKey, const CKeyParts* pParts = nullptr) const;
+    // The path of the record's shortcut file or directory in the Favorites tree;
+    // with bNewName false a bookmark keeps the name from before its renames.
+    // False when a name on the way could lead out of its folder.
+    bool BuildShortcutPath(std::string& strPath, bool bNewName) const;
 };
 
 // Type codes of a sort or search key: which kind of member the key reads.

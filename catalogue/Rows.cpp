@@ -73,6 +73,17 @@ int CTVLDlgBase::CollectRows(std::vector<CBookmark*>& rows) const {
     return nTotal;
 }
 
+void CTVLDlgBase::ClickColumn(int nColumn) {
+    if (g_sortKeys[0] == nColumn + 1) {
+        m_sortDir[nColumn] = m_sortDir[nColumn] == 1 ? -1 : 1;
+        return;
+    }
+    for (int k = 3; k > 0; --k) {
+        g_sortKeys[k] = g_sortKeys[k - 1];
+    }
+    g_sortKeys[0] = nColumn + 1;
+}
+
 void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
     std::stable_sort(rows.begin(), rows.end(), [this](const CBookmark* a, const CBookmark* b) {
         return CompareRows(a, b, this) < 0;

@@ -24,6 +24,12 @@ constexpr const char* kNetscapeRootName = "Netscape Bookmarks";
 // Shortcut files larger than this are not shortcuts and are not read.
 constexpr std::uint64_t kMaxShortcutSize = 1 << 20;
 
+// The export check boxes.
+constexpr int IDC_ADD_EXPLORER = 1004;
+constexpr int IDC_ADD_NETSCAPE = 1005;
+
+enum EMessageKind { MSG_INFO, MSG_ERROR };
+
 // The list's columns, in column order.
 enum : int { COL_NAME = 0, COL_FOLDER, COL_DATE, COL_BROWSER, COL_URL, COL_COUNT };
 
@@ -84,6 +90,17 @@ public:
         return true;
     }
     virtual void ImportProgress(EImportStep step) { (void)step; }
+    // A message box with the application's title, the exclamation icon and OK.
+    virtual void ShowMessage(const std::string& strText, EMessageKind kind) {
+        (void)strText;
+        (void)kind;
+    }
+    // The records of the selected rows, in row order.
+    virtual std::vector<CBookmark*> GetSelectedRows() const { return {}; }
+    virtual bool IsChecked(int nBox) const {
+        (void)nBox;
+        return false;
+    }
     // The catalogue was rebuilt: fill the list through the current filter.
     virtual void RefillList() {}
 
@@ -92,11 +109,37 @@ public:
     // Both readers and the merge, on the stores that discovery last found.
     void ReadStores();
     // Finds the stores through the registry file of this user.
-    void DetectStores();
+    virtual void DetectStores();
     void DetectStores(CRegistry& registry);
     void ProbeCommunicator45(CRegistry& registry);
     // Picks the Communicator profile whose bookmark file is read.
     void RunProfileChoice(CRegistry& registry);
+
+    // Writes renames and removals back into both stores, exports the distinct
+    // bookmarks as the boxes say, and imports again.
+    void SaveChanges();
+    // Deletes and renames shortcut files, and exports Netscape-only bookmarks.
+    void SaveFavorites(const std::vector<CBookmark*>& selected);
+    // Replaces the Netscape file after a backup; false when it could not be
+    // written, in which case the old file is back in place.
+    bool SaveNetscapeFile(const std::vector<CBookmark*>& selected);
+    // The folder of Favorites-only bookmarks at the end of the Netscape file.
+    void WriteExportFolder(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
+                           CTextFileWriter& file);
+    // Writes the records of a list sorted by tree key, from the second one on;
+    // the first is the start folder.
+    static void WriteTree(const CBookmarkArray& list, CTextFileWriter& file, bool bCloseFirst);
+    // The tree-key parts of folders whose plain keys would collide.
+    CKeyParts FindKeyCollisions() const;
+    bool EnsureDirectories(std::string& strPath);
+    void WriteShortcut(const CBookmark& bookmark);
+    // Writes the selected rows as a new bookmark file.
+    void CreateHtmlFile(const std::string& strPath);
+    static void WriteHtmlExport(const std::vector<CBookmark*>& rows, CTextFileWriter& file);
+    // The clipboard text: each selected row's URL and CR LF.
+    std::size_t GetSelectionTextSize() const;
+    // Writes the text and one zero byte.
+    void GetSelectionText(char* pBuffer) const;
 
     // Readers: each appends its root and records to the catalogue.
     void ReadFavorites();
@@ -118,6 +161,9 @@ public:
     // The records that are rows under the filter, in catalogue order. Returns
     // the number of records that are rows without the filter.
     int CollectRows(std::vector<CBookmark*>& rows) const;
+    // A click on a column header: the primary key's direction flips, any other
+    // column becomes the primary key.
+    void ClickColumn(int nColumn);
     // Orders rows with CompareRows, keeping rows that compare equal in their order.
     void SortRowPointers(std::vector<CBookmark*>& rows) const;
 

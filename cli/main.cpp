@@ -1,4 +1,4 @@
-// tavrel-cli: the catalogue without a window.
+// tavrel-cli: the catalogue, Save and the HTML export without a window.
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,15 +14,105 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tavrel-cli list [--favorites DIR] [--netscape FILE] [-NS FILE] [-log] [PATTERN]\n"
-    "  Lists the bookmarks of both stores, newest first, one per line:\n"
-    "  Name, Folder, Date, B and URL separated by tabs.\n"
-    "  Without --favorites and --netscape the stores are found as the window finds them.\n";
+    "usage: tavrel-cli list [STORES] [PATTERN]\n"
+    "       tavrel-cli save [STORES] [--add-to-iexplorer] [--add-to-netscape]\n"
+    "       tavrel-cli export-html [STORES] [--by-folder] [--force] FILE [PATTERN]\n"
+    "STORES: [--favorites DIR] [--netscape FILE] [-NS FILE] [-log]\n"
+    "  list         prints the bookmarks of both stores, newest first: Name, Folder,\n"
+    "               Date, B and URL separated by tabs\n"
+    "  save         writes both stores anew, exporting what only one browser holds\n"
+    "               to the other when asked to\n"
+    "  export-html  writes the bookmarks that list would print as a bookmark file\n"
+    "Without --favorites and --netscape the stores are found as the window finds them.\n";
 
-// The terminal front end has no export boxes to hide: a missing store only
-// leaves its bookmarks out.
+struct CCliOptions {
+    std::string strCommand;
+    bool bFavorites = false;
+    std::string strFavorites;
+    bool bNetscape = false;
+    std::string strNetscape;
+    std::vector<std::string> positional;
+    bool bAddToExplorer = false;
+    bool bAddToNetscape = false;
+    bool bByFolder = false;
+    bool bForce = false;
+};
+
+// False when the arguments are wrong.
+bool ParseArguments(int argc, char** argv, CCliOptions& options) {
+    options.strCommand = argv[1];
+    const bool bSave = options.strCommand == "save";
+    const bool bExport = options.strCommand == "export-html";
+    if (!bSave && !bExport && options.strCommand != "list") {
+        return false;
+    }
+    bool bOptionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string strArg = argv[i];
+        const bool bOption = !bOptionsEnded && strArg.size() > 1 && strArg[0] == '-';
+        if (!bOptionsEnded && strArg == "--") {
+            bOptionsEnded = true;
+        } else if (bOption && (strArg == "--favorites" || strArg == "--netscape")) {
+            if (i + 1 >= argc) {
+                return false;
+            }
+            const bool bFav = strArg == "--favorites";
+            (bFav ? options.bFavorites : options.bNetscape) = true;
+            (bFav ? options.strFavorites : options.strNetscape) = argv[++i];
+        } else if (!bOptionsEnded && IsSwitch(strArg, "NS")) {
+            ++i;  // its value is read through GetCommandLineOption
+        } else if (!bOptionsEnded && IsSwitch(strArg, "log")) {
+            continue;
+        } else if (bOption && bSave && strArg == "--add-to-iexplorer") {
+            options.bAddToExplorer = true;
+        } else if (bOption && bSave && strArg == "--add-to-netscape") {
+            options.bAddToNetscape = true;
+        } else if (bOption && bExport && strArg == "--by-folder") {
+            options.bByFolder = true;
+        } else if (bOption && bExport && strArg == "--force") {
+            options.bForce = true;
+        } else if (bOption) {
+            return false;
+        } else {
+            options.positional.push_back(strArg);
+        }
+    }
+    const std::size_t nMin = bExport ? 1 : 0;
+    const std::size_t nMax = bSave ? 0 : (bExport ? 2 : 1);
+    return options.positional.size() >= nMin && options.positional.size() <= nMax;
+}
+
+// The terminal front end: messages go to standard error, the boxes are the
+// command's flags, and the selection is what the command chose.
 class CCliView : public CTVLDlgBase {
 public:
+    explicit CCliView(const CCliOptions& options) : m_options(options) {
+        std::string strIgnored;
+        m_bLog = GetCommandLineOption("log", strIgnored, nullptr);
+        GetCommandLineOption("NS", m_strNSOption, nullptr);
+    }
+
+    bool m_bError = false;
+    std::vector<CBookmark*> m_selected;
+
+    // Stores named on the command line replace discovery; a store not named
+    // then counts as missing.
+    void DetectStores() override {
+        if (!m_options.bFavorites && !m_options.bNetscape) {
+            CTVLDlgBase::DetectStores();
+            return;
+        }
+        m_bMSIE = m_options.bFavorites;
+        m_strFavorites = m_options.strFavorites;
+        // As discovery does: one trailing separator is dropped.
+        if (m_strFavorites.size() > 1 && m_strFavorites.back() == kPathSep) {
+            m_strFavorites.pop_back();
+        }
+        m_bNetscape = m_options.bNetscape;
+        m_bNSRegistry = false;
+        m_strNSFile = m_options.strNetscape;
+    }
+
     // Asks on the terminal; without one, takes the first profile, as the
     // window's choice preselects it.
     bool ChooseProfile(const std::vector<std::string>& users, int& nChosen) override {
@@ -47,89 +137,34 @@ public:
             }
         }
     }
+
+    void ShowMessage(const std::string& strText, EMessageKind kind) override {
+        std::fprintf(stderr, "%s\n", strText.c_str());
+        m_bError = m_bError || kind == MSG_ERROR;
+    }
+    std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
+    bool IsChecked(int nBox) const override {
+        return nBox == IDC_ADD_EXPLORER ? m_options.bAddToExplorer
+                                        : nBox == IDC_ADD_NETSCAPE && m_options.bAddToNetscape;
+    }
+
+    // The rows of the list for a pattern, in the list's order.
+    std::vector<CBookmark*> Rows(const std::string& strPattern, int& nTotal) {
+        SetFilter(strPattern);
+        std::vector<CBookmark*> rows;
+        nTotal = CollectRows(rows);
+        SortRowPointers(rows);
+        return rows;
+    }
+
+private:
+    const CCliOptions& m_options;
 };
 
-int Usage() {
-    std::fputs(kUsage, stderr);
-    return 2;
-}
-
-struct CListOptions {
-    bool bFavorites = false;
-    std::string strFavorites;
-    bool bNetscape = false;
-    std::string strNetscape;
-    std::string strPattern;
-};
-
-// False when the arguments are wrong.
-bool ParseList(int argc, char** argv, CListOptions& options) {
-    bool bPattern = false;
-    bool bOptionsEnded = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string strArg = argv[i];
-        if (!bOptionsEnded && strArg == "--") {
-            bOptionsEnded = true;
-        } else if (!bOptionsEnded && (strArg == "--favorites" || strArg == "--netscape")) {
-            if (i + 1 >= argc) {
-                return false;
-            }
-            const bool bFav = strArg == "--favorites";
-            (bFav ? options.bFavorites : options.bNetscape) = true;
-            (bFav ? options.strFavorites : options.strNetscape) = argv[++i];
-        } else if (!bOptionsEnded && IsSwitch(strArg, "NS")) {
-            ++i;  // its value is read through GetCommandLineOption
-        } else if (!bOptionsEnded && IsSwitch(strArg, "log")) {
-            continue;
-        } else if (!bOptionsEnded && strArg.size() > 1 && strArg[0] == '-') {
-            return false;
-        } else if (!bPattern) {
-            options.strPattern = strArg;
-            bPattern = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Only the stores named on the command line; the others count as missing.
-void LoadNamedStores(CCliView& view, const CListOptions& options) {
-    if (options.bFavorites) {
-        view.m_bMSIE = true;
-        view.m_strFavorites = options.strFavorites;
-        // As discovery does: one trailing separator is dropped.
-        if (view.m_strFavorites.size() > 1 && view.m_strFavorites.back() == kPathSep) {
-            view.m_strFavorites.pop_back();
-        }
-    }
-    if (options.bNetscape) {
-        view.m_bNetscape = true;
-        view.m_strNSFile = options.strNetscape;
-    }
-    view.ReadStores();
-}
-
-// Without named stores, discovery finds them as the window does.
-void LoadStores(CCliView& view, const CListOptions& options) {
-    if (options.bFavorites || options.bNetscape) {
-        LoadNamedStores(view, options);
-        return;
-    }
-    std::string strIgnored;
-    view.m_bLog = GetCommandLineOption("log", strIgnored, nullptr);
-    GetCommandLineOption("NS", view.m_strNSOption, nullptr);
-    view.ImportBookmarks();
-}
-
-int RunList(const CListOptions& options) {
-    CCliView view;
-    LoadStores(view, options);
-    view.SetFilter(options.strPattern);
-    std::vector<CBookmark*> rows;
-    const int nTotal = view.CollectRows(rows);
-    view.SortRowPointers(rows);
-
+int RunList(CCliView& view, const CCliOptions& options) {
+    int nTotal = 0;
+    const std::vector<CBookmark*> rows =
+        view.Rows(options.positional.empty() ? "" : options.positional[0], nTotal);
     std::string strOut;
     for (const CBookmark* pRow : rows) {
         for (int nCol = 0; nCol < COL_COUNT; ++nCol) {
@@ -147,16 +182,38 @@ int RunList(const CListOptions& options) {
     return 0;
 }
 
+int RunExport(CCliView& view, const CCliOptions& options) {
+    const std::string& strFile = options.positional[0];
+    if (!options.bForce && access(strFile.c_str(), F_OK) == 0) {
+        std::fprintf(stderr, "tavrel-cli: \"%s\" exists; --force replaces it\n", strFile.c_str());
+        return 1;
+    }
+    if (options.bByFolder) {
+        view.ClickColumn(COL_FOLDER);
+    }
+    int nTotal = 0;
+    view.m_selected = view.Rows(options.positional.size() > 1 ? options.positional[1] : "", nTotal);
+    view.CreateHtmlFile(strFile);
+    return view.m_bError ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     SetProcessArguments(argc, argv);
-    if (argc < 2) {
-        return Usage();
+    CCliOptions options;
+    if (argc < 2 || !ParseArguments(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
-    if (std::strcmp(argv[1], "list") == 0) {
-        CListOptions options;
-        return ParseList(argc, argv, options) ? RunList(options) : Usage();
+    CCliView view(options);
+    view.ImportBookmarks();
+    if (options.strCommand == "list") {
+        return RunList(view, options);
     }
-    return Usage();
+    if (options.strCommand == "save") {
+        view.SaveChanges();
+        return view.m_bError ? 1 : 0;
+    }
+    return RunExport(view, options);
 }

@@ -47,6 +47,12 @@ public:
     // Whether an existing file opens for reading, or for reading and writing.
     // Nothing is created or changed.
     virtual bool CanOpen(const std::string& strPath, bool bWrite) = 0;
+    // Whether a file or directory of this name exists.
+    virtual bool Exists(const std::string& strPath) = 0;
+    virtual bool CreateDirectory(const std::string& strPath) = 0;
+    virtual bool RemoveFile(const std::string& strPath) = 0;
+    // Fails when the target exists, as a move on Windows does.
+    virtual bool RenameFile(const std::string& strFrom, const std::string& strTo) = 0;
 };
 
 CFileSystem& GetPosixFileSystem();

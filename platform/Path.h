@@ -18,3 +18,9 @@ inline std::string FileTitle(const std::string& strName) {
 inline std::string JoinPath(const std::string& strDir, const std::string& strName) {
     return strDir + kPathSep + strName;
 }
+
+// Whether a name can stand as one part of a path: it must not hold a separator
+// of either platform, nor lead to the folder itself or its parent.
+inline bool IsPlainName(const std::string& strName) {
+    return strName.find_first_of("/\\") == std::string::npos && strName != "." && strName != "..";
+}

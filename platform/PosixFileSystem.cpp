@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -21,6 +23,15 @@ public:
         struct stat st {};
         return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
+    bool Exists(const std::string& strPath) override {
+        struct stat st {};
+        return lstat(strPath.c_str(), &st) == 0;
+    }
+    bool CreateDirectory(const std::string& strPath) override {
+        return mkdir(strPath.c_str(), 0777) == 0;
+    }
+    bool RemoveFile(const std::string& strPath) override { return unlink(strPath.c_str()) == 0; }
+    bool RenameFile(const std::string& strFrom, const std::string& strTo) override;
     bool CanOpen(const std::string& strPath, bool bWrite) override {
         const int fd = open(strPath.c_str(), (bWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
@@ -99,6 +110,17 @@ bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader&
     }
     reader.AttachFile(pFile);
     return true;
+}
+
+bool CPosixFileSystem::RenameFile(const std::string& strFrom, const std::string& strTo) {
+    if (renameat2(AT_FDCWD, strFrom.c_str(), AT_FDCWD, strTo.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without RENAME_NOREPLACE: test first, then rename.
+    return !Exists(strTo) && std::rename(strFrom.c_str(), strTo.c_str()) == 0;
 }
 
 }  // namespace

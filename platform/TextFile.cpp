@@ -64,3 +64,44 @@ bool CTextFileReader::ReadLine(std::string& strLine) {
         return true;
     }
 }
+
+CTextFileWriter::~CTextFileWriter() {
+    Close();
+}
+
+bool CTextFileWriter::Open(const std::string& strPath) {
+    Close();
+    m_pFile = std::fopen(strPath.c_str(), "wb");
+    m_bFailed = false;
+    return m_pFile != nullptr;
+}
+
+void CTextFileWriter::WriteString(std::string_view str) {
+    if (m_pFile == nullptr || m_bFailed) {
+        return;
+    }
+    for (std::size_t nStart = 0; nStart < str.size();) {
+        std::size_t nEnd = str.find('\n', nStart);
+        const bool bNewline = nEnd != std::string_view::npos;
+        if (!bNewline) {
+            nEnd = str.size();
+        }
+        const std::size_t n = nEnd - nStart;
+        if (std::fwrite(str.data() + nStart, 1, n, m_pFile) != n ||
+            (bNewline && std::fwrite("\r\n", 1, 2, m_pFile) != 2)) {
+            m_bFailed = true;
+            return;
+        }
+        nStart = nEnd + (bNewline ? 1 : 0);
+    }
+}
+
+bool CTextFileWriter::Close() {
+    if (m_pFile == nullptr) {
+        return false;
+    }
+    const bool bFlushed = std::fflush(m_pFile) == 0 && std::ferror(m_pFile) == 0;
+    const bool bClosed = std::fclose(m_pFile) == 0;
+    m_pFile = nullptr;
+    return bFlushed && bClosed && !m_bFailed;
+}

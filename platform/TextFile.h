@@ -1,8 +1,10 @@
-// Reads a file as a Windows text file: CR LF becomes "\n"; a lone CR stays.
+// Text files as Windows keeps them: reading turns CR LF into "\n" (a lone CR
+// stays), writing turns every "\n" into CR LF.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CTextFileReader {
@@ -31,4 +33,24 @@ private:
     std::vector<char> m_buffer;
     const char* m_pPos = nullptr;
     const char* m_pEnd = nullptr;
+};
+
+class CTextFileWriter {
+public:
+    CTextFileWriter() = default;
+    ~CTextFileWriter();
+    CTextFileWriter(const CTextFileWriter&) = delete;
+    CTextFileWriter& operator=(const CTextFileWriter&) = delete;
+
+    // Creates the file or empties an existing one.
+    bool Open(const std::string& strPath);
+    bool IsOpen() const { return m_pFile != nullptr; }
+    // A failed write is remembered and reported by Close.
+    void WriteString(std::string_view str);
+    // True when every byte reached the file.
+    bool Close();
+
+private:
+    std::FILE* m_pFile = nullptr;
+    bool m_bFailed = false;
 };

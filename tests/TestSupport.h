@@ -56,6 +56,18 @@ public:
     bool CanOpen(const std::string& strPath, bool bWrite) override {
         return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().CanOpen(strPath, bWrite);
     }
+    bool Exists(const std::string& strPath) override {
+        return GetPosixFileSystem().Exists(strPath);
+    }
+    bool CreateDirectory(const std::string& strPath) override {
+        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().CreateDirectory(strPath);
+    }
+    bool RemoveFile(const std::string& strPath) override {
+        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().RemoveFile(strPath);
+    }
+    bool RenameFile(const std::string& strFrom, const std::string& strTo) override {
+        return m_failPaths.count(strFrom) == 0 && GetPosixFileSystem().RenameFile(strFrom, strTo);
+    }
 };
 
 // Restores the named environment variables when it goes out of scope.

@@ -1,0 +1,65 @@
+// What leaves the program besides the two stores: a bookmark file of the
+// selected rows and the clipboard text.
+#include <cstring>
+
+#include "catalogue/TVLDlgBase.h"
+#include "writeback/Messages.h"
+
+void CTVLDlgBase::CreateHtmlFile(const std::string& strPath) {
+    CTextFileWriter file;
+    if (!file.Open(strPath)) {
+        ShowMessage(FormatText(kMsgCannotOpenFile, strPath), MSG_ERROR);
+        return;
+    }
+    WriteHtmlExport(GetSelectedRows(), file);
+    if (!file.Close()) {
+        ShowMessage(FormatText(kMsgCannotWriteFile, strPath), MSG_ERROR);
+    }
+}
+
+void CTVLDlgBase::WriteHtmlExport(const std::vector<CBookmark*>& rows, CTextFileWriter& file) {
+    file.WriteString(
+        "<!DOCTYPE Bookmark-file>\n<HTML>\n<BODY>\n<TITLE>Bookmarks</TITLE>\n"
+        "<H1>Bookmarks</H1>\n<DL><p>\n");
+    // Sorted by folder, the rows are grouped under the name of the folder
+    // directly above each one.
+    const bool bGroups = g_sortKeys[0] == COL_FOLDER + 1;
+    static const std::string s_strNoName;
+    const std::string* pGroup = nullptr;
+    for (const CBookmark* pRow : rows) {
+        if (bGroups) {
+            const std::string& strFolder =
+                pRow->m_pFolder != nullptr ? pRow->m_pFolder->m_strName : s_strNoName;
+            if (pGroup == nullptr || CompareNoCase(strFolder, *pGroup) != 0) {
+                if (pGroup != nullptr) {
+                    file.WriteString("    </DL><p>\n");
+                }
+                file.WriteString("  <DT><H3>" + strFolder + "</H3>\n    <DL><p>\n");
+                pGroup = &strFolder;
+            }
+        }
+        file.WriteString("  <DT><A HREF=\"" + pRow->m_strURL + "\">" + pRow->m_strName + "</A>\n");
+    }
+    if (bGroups) {
+        file.WriteString("    </DL><p>\n");
+    }
+    file.WriteString("</DL>\n</BODY>\n</HTML>\n");
+}
+
+std::size_t CTVLDlgBase::GetSelectionTextSize() const {
+    std::size_t nSize = 0;
+    for (const CBookmark* pRow : GetSelectedRows()) {
+        nSize += pRow->m_strURL.size() + 2;
+    }
+    return nSize;
+}
+
+void CTVLDlgBase::GetSelectionText(char* pBuffer) const {
+    for (const CBookmark* pRow : GetSelectedRows()) {
+        std::memcpy(pBuffer, pRow->m_strURL.data(), pRow->m_strURL.size());
+        pBuffer += pRow->m_strURL.size();
+        *pBuffer++ = '\r';
+        *pBuffer++ = '\n';
+    }
+    *pBuffer = '\0';
+}
