@@ -149,26 +149,26 @@ void CTVLDlgBase::DetectStores(CRegistry& registry) {
 
 void CTVLDlgBase::ProbeCommunicator45(CRegistry& registry) {
     Log("Maybe it is NSC 4.5+ \n");
+    // Reads one value of a key that must exist; false when the key does not.
+    auto probe = [&](const char* pszStep, const char* pszKey, const char* pszName,
+                     std::string& strValue) {
+        CRegValue value;
+        bool bOpened = false;
+        if (QueryUserValue(registry, pszKey, pszName, value, bOpened)) {
+            m_bNSRegistry = true;
+            strValue = ValueText(value);
+        }
+        if (bOpened) {
+            Log("Netscape %s. <%s> <%s> <%s>\n", pszStep, pszKey, pszName, strValue.c_str());
+        }
+        return bOpened;
+    };
     std::string strInstall;
     std::string strUser;
-    CRegValue value;
-    bool bOpened = false;
-    if (QueryUserValue(registry, kNavigatorMain, "Install Directory", value, bOpened)) {
-        m_bNSRegistry = true;
-        strInstall = ValueText(value);
-    }
-    if (!bOpened) {
+    if (!probe("2", kNavigatorMain, "Install Directory", strInstall) ||
+        !probe("3", kNavigatorBiff, "CurrentUser", strUser)) {
         return;
     }
-    Log("Netscape 2. <%s> <%s> <%s>\n", kNavigatorMain, "Install Directory", strInstall.c_str());
-    if (QueryUserValue(registry, kNavigatorBiff, "CurrentUser", value, bOpened)) {
-        m_bNSRegistry = true;
-        strUser = ValueText(value);
-    }
-    if (!bOpened) {
-        return;
-    }
-    Log("Netscape 3. <%s> <%s> <%s>\n", kNavigatorBiff, "CurrentUser", strUser.c_str());
     // The profiles live beside the program: ...\Communicator\... becomes ...\Users\...
     const std::size_t nAt = strInstall.find("Communicator");
     if (nAt != std::string::npos) {
