@@ -1,6 +1,9 @@
 // The Netscape bookmark file as Save writes it: tree keys that order the
 // records into folders, and the tree writer that opens and closes the levels.
+#include <algorithm>
+#include <cstdio>
 #include <map>
+#include <tuple>
 
 #include "catalogue/TVLDlgBase.h"
 
@@ -54,11 +57,10 @@ void CBookmark::BuildTreeKey(std::string& strKey, const CKeyParts* pParts) const
 CKeyParts CTVLDlgBase::FindKeyCollisions() const {
     // A folder's key part is its name and a backslash, so a sibling of the same
     // name in other letter case, or a name holding a backslash, would mix the
-    // contents of two folders. Such folders get a numbered part that holds no
-    // backslash and no code 1, which no plain name can begin with.
-    CKeyParts parts;
-    std::map<std::pair<const CBookmark*, std::string>, bool> siblings;
-    int nNumber = 0;
+    // contents of two folders. Every folder of such a group gets a numbered part
+    // that holds no backslash and no other code 1. The numbers follow the exact names and dates,
+    // not the catalogue's order, so that saving again keeps the folders' order.
+    std::map<std::pair<const CBookmark*, std::string>, std::vector<const CBookmark*>> groups;
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         const CBookmark* pFolder = BookmarkAt(i);
         if ((pFolder->m_nFlags & BMF_FOLDER) == 0 || pFolder->m_pFolder == nullptr) {
@@ -68,14 +70,25 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
         for (char& c : strFolded) {
             c = FoldLower(c);
         }
-        const bool bTaken =
-            !siblings.emplace(std::pair(pFolder->m_pFolder, strFolded), true).second;
-        if (bTaken || pFolder->m_strName.find_first_of("\\\x01") != std::string::npos) {
+        groups[{pFolder->m_pFolder, strFolded}].push_back(pFolder);
+    }
+    CKeyParts parts;
+    int nNumber = 0;
+    for (auto& [key, group] : groups) {
+        // Code 1 marks a numbered part, so a name that holds one is numbered too.
+        if (group.size() < 2 && key.second.find_first_of("\\\x01") == std::string::npos) {
+            continue;
+        }
+        std::stable_sort(group.begin(), group.end(), [](const CBookmark* a, const CBookmark* b) {
+            return std::tie(a->m_strName, a->m_tAdded) < std::tie(b->m_strName, b->m_tAdded);
+        });
+        for (const CBookmark* pFolder : group) {
             std::string strPart = pFolder->m_strName;
-            for (char& c : strPart) {
-                c = c == '\\' ? '/' : (c == '\x01' ? '?' : c);
-            }
-            parts[pFolder] = strPart + '\x01' + std::to_string(++nNumber) + '\\';
+            std::replace(strPart.begin(), strPart.end(), '\\', '/');
+            std::replace(strPart.begin(), strPart.end(), '\x01', '?');
+            char szNumber[16];
+            std::snprintf(szNumber, sizeof szNumber, "%06d", ++nNumber);
+            parts[pFolder] = strPart + '\x01' + szNumber + '\\';
         }
     }
     return parts;
@@ -91,7 +104,9 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
     bool bCloseNow = bCloseFirst;
     for (int i = 1; i < n; ++i) {
         const auto* pElem = static_cast<const CBookmark*>(list[i]);
-        if (!pElem->m_strTreeKey.empty() && pElem->m_strTreeKey[0] == '\x01') {
+        // Records that the file must not get carry the key of code 1 alone;
+        // numbered folder parts may also begin with code 1 when the name is empty.
+        if (pElem->m_strTreeKey == "\x01") {
             continue;
         }
         const CBookmark* pParent = pElem->NSFolder();

@@ -1,5 +1,6 @@
 // Save: renames and removals into both stores, the distinct bookmarks into the
 // other browser, then a new import so that the list shows what is on disk.
+#include <iterator>
 #include <unordered_set>
 
 #include "catalogue/TVLDlgBase.h"
@@ -7,8 +8,13 @@
 
 namespace {
 
-constexpr SortKey kTreeOrder[] = {KeyOf<&CBookmark::m_strTreeKey>(KEY_STRING),
-                                  KeyOf<&CBookmark::m_strName>(KEY_STRING)};
+// Tree key and name order the file; the rest only settles ties, so that an
+// unchanged save writes the same file again.
+constexpr SortKey kTreeOrder[] = {
+    KeyOf<&CBookmark::m_strTreeKey>(KEY_STRING), KeyOf<&CBookmark::m_strName>(KEY_STRING),
+    KeyOf<&CBookmark::m_strURL>(KEY_STRING),     KeyOf<&CBookmark::m_tAdded>(KEY_TIME),
+    KeyOf<&CBookmark::m_tVisited>(KEY_TIME),     KeyOf<&CBookmark::m_tModified>(KEY_TIME)};
+constexpr int kTreeKeys = static_cast<int>(std::size(kTreeOrder));
 
 // Key of the records that the Netscape file must not get.
 const std::string kSkipKey(1, '\x01');
@@ -90,7 +96,7 @@ bool CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
         }
     }
     // The Netscape root has the empty key and comes first, as WriteTree needs.
-    m_bookmarks.Sort(kTreeOrder, 2, 1);
+    m_bookmarks.Sort(kTreeOrder, kTreeKeys, 1);
 
     // Every save keeps what it replaces: a taken name moves on to the next second.
     CTime tBackup = m_pFileSystem->CurrentTime();
@@ -99,13 +105,17 @@ bool CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
         strBackup = m_strNSFile + "." + std::to_string(tBackup++);
     } while (m_pFileSystem->Exists(strBackup));
     const bool bBackup = m_pFileSystem->RenameFile(m_strNSFile, strBackup);
-    if (bBackup) {
-        ShowMessage(FormatText(kMsgBackupCreated, strBackup), MSG_INFO);
+    // Without a backup an existing file is never written over: a failed write
+    // would leave nothing of it.
+    if (!bBackup && m_pFileSystem->Exists(m_strNSFile)) {
+        ShowMessage(FormatText(kMsgCannotCreateFile, strBackup), MSG_ERROR);
+        return false;
     }
-    // On failure the old file goes back in place, so nothing lives only in the backup.
+    // On failure the old file goes back in place, so nothing lives only in the
+    // backup; a new file that replaced none is taken away again.
     auto restore = [&] {
+        m_pFileSystem->RemoveFile(m_strNSFile);
         if (bBackup) {
-            m_pFileSystem->RemoveFile(m_strNSFile);
             m_pFileSystem->RenameFile(strBackup, m_strNSFile);
         }
     };
@@ -127,6 +137,10 @@ bool CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
         ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
         restore();
         return false;
+    }
+    // Claimed only now, when the backup stays.
+    if (bBackup) {
+        ShowMessage(FormatText(kMsgBackupCreated, strBackup), MSG_INFO);
     }
     return true;
 }
@@ -168,7 +182,7 @@ void CTVLDlgBase::WriteExportFolder(const std::vector<CBookmark*>& selected, con
             }
         }
     }
-    list.Sort(kTreeOrder, 2, 1);
+    list.Sort(kTreeOrder, kTreeKeys, 1);
 
     // Folders that lead to no exported bookmark are dropped: walking backwards, a
     // folder stays exactly when the nearest kept element after it lies in it.
