@@ -1,6 +1,9 @@
 #include "tests/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -96,6 +99,8 @@ CCurrentDirGuard::~CCurrentDirGuard() {
     std::filesystem::current_path(m_previous);
 }
 
+extern char** environ;
+
 namespace {
 
 // Keeps every test away from the real home directory and registry file.
@@ -117,6 +122,65 @@ private:
     testing::AddGlobalTestEnvironment(new CIsolatedEnvironment);
 
 }  // namespace
+
+std::vector<std::string> CRun::OutLines() const {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0, n; i < strOut.size(); i = n + 1) {
+        n = strOut.find('\n', i);
+        lines.push_back(strOut.substr(i, n - i));
+    }
+    return lines;
+}
+
+std::string CRun::LastErrLine() const {
+    const std::string s = strErr.substr(0, strErr.size() - (strErr.ends_with('\n') ? 1 : 0));
+    const std::size_t n = s.rfind('\n');
+    return s.substr(n == std::string::npos ? 0 : n + 1);
+}
+
+CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
+            const std::vector<std::string>& extraEnv) {
+    std::vector<std::string> argStrings = {TAVREL_CLI};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    // getenv finds the first entry of a name, so these come before the inherited ones.
+    std::vector<std::string> envStrings = {"TZ=UTC", "HOME=" + dir / "home",
+                                           "XDG_CONFIG_HOME=" + dir / "config",
+                                           "TAVREL_REGISTRY=" + dir / "registry.reg"};
+    envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+    for (char** pp = environ; *pp != nullptr; ++pp) {
+        envStrings.emplace_back(*pp);
+    }
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (std::string& str : strings) {
+            result.push_back(str.data());
+        }
+        result.push_back(nullptr);
+        return result;
+    };
+    std::vector<char*> argv = pointers(argStrings);
+    std::vector<char*> envp = pointers(envStrings);
+
+    const std::string strOut = dir / "stdout.txt";
+    const std::string strErr = dir / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    CRun run;
+    pid_t pid = 0;
+    int nWait = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 &&
+        waitpid(pid, &nWait, 0) == pid && WIFEXITED(nWait)) {
+        run.nStatus = WEXITSTATUS(nWait);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.strOut = ReadFileBytes(strOut);
+    run.strErr = ReadFileBytes(strErr);
+    return run;
+}
 
 std::string ReadFileBytes(const std::string& strPath) {
     std::ifstream in(strPath, std::ios::binary);

@@ -92,6 +92,20 @@ private:
     std::filesystem::path m_previous;
 };
 
+// A run of tavrel-cli as a separate process.
+struct CRun {
+    int nStatus = -1;
+    std::string strOut, strErr;
+    std::vector<std::string> OutLines() const;
+    std::string LastErrLine() const;
+};
+
+// Runs tavrel-cli with its output caught in files of dir. Its environment has
+// TZ=UTC and a home and registry file of its own in dir, so that no store is
+// found unless named, and the extra variables given.
+CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
+            const std::vector<std::string>& extraEnv = {});
+
 std::string ReadFileBytes(const std::string& strPath);
 std::string FixturePath(const std::string& strRel);
 // The real-world sample directory beside the checkout, or empty when it is absent.

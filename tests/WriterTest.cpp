@@ -1,0 +1,372 @@
+// The writers: tree keys, the Netscape file text, shortcut paths and files, the
+// HTML export of a selection and the clipboard text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "tests/TestSupport.h"
+#include "writeback/Messages.h"
+
+namespace {
+
+constexpr std::uint32_t kNSFolder = BMF_FOLDER | BMF_NETSCAPE;
+constexpr std::uint32_t kIEFolder = BMF_FOLDER | BMF_MSIE;
+
+// Messages are recorded and the selection is chosen by the test.
+class CWriterView : public CTestView {
+public:
+    std::vector<std::string> m_messages;
+    std::vector<CBookmark*> m_selected;
+    void ShowMessage(const std::string& strText, EMessageKind) override {
+        m_messages.push_back(strText);
+    }
+    std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
+};
+
+// A record in the view's catalogue; the three dates are t, t + 1 and t + 2.
+CBookmark* Add(CTVLDlgBase& view, const std::string& strName, CBookmark* pFolder,
+               std::uint32_t nFlags, const std::string& strURL = "", CTime t = 0) {
+    auto* p = new CBookmark;
+    p->m_strName = strName;
+    p->m_pFolder = pFolder;
+    p->m_nFlags = nFlags;
+    p->m_strURL = strURL;
+    p->m_tAdded = t;
+    p->m_tVisited = t + 1;
+    p->m_tModified = t + 2;
+    view.m_bookmarks.Add(p);
+    return p;
+}
+
+std::string Crlf(const std::string& str) {
+    std::string strOut;
+    for (char c : str) {
+        strOut += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    return strOut;
+}
+
+// The names of the folders above a record, outermost first.
+std::string Chain(const CBookmark* p) {
+    std::string s;
+    for (p = p->NSFolder(); p != nullptr && p->m_pFolder != nullptr; p = p->m_pFolder) {
+        s.insert(0, p->m_strName + " > ");
+    }
+    return s;
+}
+
+TEST(TreeKeyTest, FolderPathThenMarker) {
+    CTestView view;
+    CBookmark* pRoot = Add(view, "root", nullptr, kNSFolder);
+    CBookmark* pNews = Add(view, "News", pRoot, kNSFolder);
+    CBookmark* pLocal = Add(view, "Local", pNews, kNSFolder);
+    CBookmark* pIE = Add(view, "Fav", Add(view, "ie", nullptr, kIEFolder), kIEFolder);
+    CBookmark* pBoth = Add(view, "both", pIE, BMF_MSIE | BMF_NETSCAPE);
+    pBoth->m_pNSFolder = pLocal;
+    const std::pair<CBookmark*, std::string> cases[] = {
+        {pRoot, ""},
+        {pNews, "News\\"},
+        {pLocal, "News\\Local\\"},
+        {Add(view, "in", pNews, BMF_NETSCAPE), "News\\\x7F"},
+        {Add(view, "top", pRoot, BMF_NETSCAPE), "\x7F"},
+        {pBoth, "News\\Local\\\x7F"},
+        {pIE, "Fav\\"},
+    };
+    for (const auto& [pMark, strKey] : cases) {
+        std::string s = "k";  // appended to, not replaced
+        pMark->BuildTreeKey(s);
+        EXPECT_EQ(s, "k" + strKey) << pMark->m_strName;
+    }
+}
+
+// Each case builds a catalogue; Save's writer turns it into the whole file.
+struct CTextCase {
+    const char* pszName;
+    std::function<void(CTestView&, CBookmark*)> build;  // gets the Netscape root
+    std::string strBody;                                // between the outer list lines
+};
+
+const CTextCase kTextCases[] = {
+    {"OnlyTheRoot", [](CTestView&, CBookmark*) {}, ""},
+    {"BothBrowsersInTheNetscapeFolder",
+     [](CTestView& v, CBookmark* pRoot) {
+         CBookmark* pIEF = Add(v, "IEF", Add(v, "", nullptr, kIEFolder), kIEFolder);
+         CBookmark* pNSF = Add(v, "NSF", pRoot, kNSFolder, "", 9);
+         Add(v, "both", pIEF, BMF_MSIE | BMF_NETSCAPE, "http://b/", 1)->m_pNSFolder = pNSF;
+     },
+     "    <DT><H3 FOLDED ADD_DATE=\"9\">NSF</H3>\n      <DL><p>\n"
+     "      <DT><A HREF=\"http://b/\"  ADD_DATE=\"1\" LAST_VISIT=\"2\" "
+     "LAST_MODIFIED=\"3\">both</A>\n"
+     "      </DL><p>\n"},
+    {"DeepNestingClosedAtTheEnd",
+     [](CTestView& v, CBookmark* pRoot) {
+         CBookmark* pC =
+             Add(v, "c", Add(v, "b", Add(v, "a", pRoot, kNSFolder, "", 1), kNSFolder, "", 2),
+                 kNSFolder, "", 3);
+         Add(v, "d", pC, BMF_NETSCAPE, "u", 10);
+     },
+     "    <DT><H3 FOLDED ADD_DATE=\"1\">a</H3>\n      <DL><p>\n"
+     "      <DT><H3 FOLDED ADD_DATE=\"2\">b</H3>\n        <DL><p>\n"
+     "        <DT><H3 FOLDED ADD_DATE=\"3\">c</H3>\n          <DL><p>\n"
+     "          <DT><A HREF=\"u\"  ADD_DATE=\"10\" LAST_VISIT=\"11\" LAST_MODIFIED=\"12\">d</A>\n"
+     "          </DL><p>\n        </DL><p>\n      </DL><p>\n"},
+    {"MarkupWrittenAsStored",
+     [](CTestView& v, CBookmark* pRoot) {
+         Add(v, "Fish & <Chips> \"q\"", pRoot, BMF_NETSCAPE, "http://x/?a=1&b=\"2\"<");
+     },
+     "    <DT><A HREF=\"http://x/?a=1&b=\"2\"<\"  ADD_DATE=\"0\" LAST_VISIT=\"1\" "
+     "LAST_MODIFIED=\"2\">Fish & <Chips> \"q\"</A>\n"},
+    {"HighByteFolderAfterTheBookmarks",
+     [](CTestView& v, CBookmark* pRoot) {
+         CBookmark* pP = Add(v, "P", pRoot, kNSFolder, "", 1);
+         Add(v, "in", Add(v, "\xC3\xA9t\xC3\xA9", pP, kNSFolder, "", 2), BMF_NETSCAPE, "i", 3);
+         Add(v, "z", pP, BMF_NETSCAPE, "z", 4);
+         Add(v, "Q", pP, kNSFolder, "", 5);
+     },
+     "    <DT><H3 FOLDED ADD_DATE=\"1\">P</H3>\n      <DL><p>\n"
+     "      <DT><H3 FOLDED ADD_DATE=\"5\">Q</H3>\n        <DL><p>\n        </DL><p>\n"
+     "      <DT><A HREF=\"z\"  ADD_DATE=\"4\" LAST_VISIT=\"5\" LAST_MODIFIED=\"6\">z</A>\n"
+     "      <DT><H3 FOLDED ADD_DATE=\"2\">\xC3\xA9t\xC3\xA9</H3>\n        <DL><p>\n"
+     "        <DT><A HREF=\"i\"  ADD_DATE=\"3\" LAST_VISIT=\"4\" LAST_MODIFIED=\"5\">in</A>\n"
+     "        </DL><p>\n      </DL><p>\n"},
+    {"DatesBeyond32BitsAndBefore1970",
+     [](CTestView& v, CBookmark* pRoot) {
+         Add(v, "old", pRoot, BMF_NETSCAPE, "o", -5);
+         Add(v, "far", pRoot, BMF_NETSCAPE, "f", 1234567890123456);
+     },
+     "    <DT><A HREF=\"f\"  ADD_DATE=\"1234567890123456\" LAST_VISIT=\"1234567890123457\" "
+     "LAST_MODIFIED=\"1234567890123458\">far</A>\n"
+     "    <DT><A HREF=\"o\"  ADD_DATE=\"0\" LAST_VISIT=\"0\" LAST_MODIFIED=\"0\">old</A>\n"},
+};
+
+class WriterTextTest : public testing::TestWithParam<CTextCase> {};
+
+TEST_P(WriterTextTest, WholeFile) {
+    const CTempDir dir;
+    CWriterView view;
+    view.m_strNSHeader = "<H1>T</H1>\n\n";
+    view.m_strNSFile = dir / "bookmark.htm";
+    GetParam().build(view, Add(view, "", nullptr, kNSFolder));
+    ASSERT_TRUE(view.SaveNetscapeFile({}));
+    EXPECT_EQ(ReadFileBytes(view.m_strNSFile),
+              Crlf("<H1>T</H1>\n\n<DL><p>\n" + GetParam().strBody + "</DL>\n"));
+    EXPECT_EQ(view.m_messages, std::vector<std::string>{});  // no file was there to back up
+}
+
+INSTANTIATE_TEST_SUITE_P(WriterText, WriterTextTest, testing::ValuesIn(kTextCases),
+                         [](const auto& info) { return info.param.pszName; });
+
+// A list whose start folder is not the parent of what follows: no closing line
+// is written for a level that the call did not open.
+TEST(WriterTest, NeverClosesALevelItDidNotOpen) {
+    const CTempDir dir;
+    CTestView view;
+    CBookmark* pRoot = Add(view, "", nullptr, kNSFolder);
+    CBookmarkArray list;
+    list.Add(Add(view, "S", Add(view, "T", pRoot, kNSFolder), kNSFolder));
+    list.Add(Add(view, "x", pRoot, BMF_NETSCAPE, "x", 1));
+    for (const bool bCloseFirst : {true, false}) {
+        CTextFileWriter file;
+        ASSERT_TRUE(file.Open(dir / "tree"));
+        CTVLDlgBase::WriteTree(list, file, bCloseFirst);
+        ASSERT_TRUE(file.Close());
+        EXPECT_EQ(
+            ReadFileBytes(dir / "tree"),
+            "    <DT><A HREF=\"x\"  ADD_DATE=\"1\" LAST_VISIT=\"2\" LAST_MODIFIED=\"3\">x</A>\r\n");
+    }
+    list.RemoveAll();
+}
+
+// Sibling folders equal without case (two of them without a name) and a folder
+// name holding a backslash: the file is well formed and every bookmark reads
+// back in its own folder.
+TEST(WriterTest, CollidingFoldersKeepTheirContents) {
+    const CTempDir dir;
+    const std::string strText = Crlf(
+        "<TITLE>T</TITLE>\n<H1>T</H1>\n<DL><p>\n"
+        "<DT><H3 ADD_DATE=\"1\">News</H3>\n<DL><p>\n<DT><A HREF=\"http://1/\">n1</A>\n"
+        "<DT><H3 ADD_DATE=\"2\">Sub</H3>\n<DL><p>\n<DT><A HREF=\"http://2/\">s1</A>\n</DL><p>\n"
+        "</DL><p>\n<DT><H3 ADD_DATE=\"3\">A</H3>\n<DL><p>\n<DT><H3 ADD_DATE=\"4\">B</H3>\n"
+        "<DL><p>\n<DT><A HREF=\"http://3/\">ab</A>\n</DL><p>\n<DT><A HREF=\"http://4/\">a</A>\n"
+        "</DL><p>\n<DT><H3 ADD_DATE=\"5\">NEWS</H3>\n<DL><p>\n<DT><A HREF=\"http://5/\">n2</A>\n"
+        "<DT><H3 ADD_DATE=\"6\">sub</H3>\n<DL><p>\n<DT><A HREF=\"http://6/\">s2</A>\n</DL><p>\n"
+        "</DL><p>\n<DT><H3 ADD_DATE=\"7\">A\\B</H3>\n<DL><p>\n<DT><A HREF=\"http://7/\">slash</A>\n"
+        "</DL><p>\n<DT><H3 ADD_DATE=\"8\"></H3>\n<DL><p>\n<DT><A "
+        "HREF=\"http://9/\">e1</A>\n</DL><p>\n"
+        "<DT><H3 ADD_DATE=\"9\"></H3>\n<DL><p>\n<DT><A HREF=\"http://10/\">e2</A>\n</DL><p>\n"
+        "<DT><A HREF=\"http://8/\">top</A>\n</DL><p>\n");
+    auto read = [](CTestView& view, const std::string& strBytes) {
+        CTextFileReader reader;
+        reader.AttachMemory(strBytes.data(), strBytes.size());
+        view.ReadNetscapeStream(reader, Add(view, "", nullptr, kNSFolder));
+        std::vector<std::string> chains;
+        for (const CBookmark* p : view.Bookmarks()) {
+            chains.push_back(Chain(p) + p->m_strName);
+        }
+        std::sort(chains.begin(), chains.end());
+        return chains;
+    };
+    CTestView view;
+    const std::vector<std::string> before = read(view, strText);
+    EXPECT_EQ(before, (std::vector<std::string>{" > e1", " > e2", "A > B > ab", "A > a",
+                                                "A\\B > slash", "NEWS > n2", "NEWS > sub > s2",
+                                                "News > Sub > s1", "News > n1", "top"}));
+    view.m_strNSFile = dir / "bookmark.htm";
+    ASSERT_TRUE(view.SaveNetscapeFile({}));
+    const std::string strWritten = ReadFileBytes(view.m_strNSFile);
+    int nDepth = 0;
+    bool bClosed = false;
+    for (std::size_t i = strWritten.find("<DL><p>"); i < strWritten.size();) {
+        const std::size_t nEnd = strWritten.find("\r\n", i);
+        const std::string strLine = strWritten.substr(i, nEnd - i);
+        EXPECT_FALSE(bClosed) << "after the outer list: " << strLine;
+        nDepth += strLine.ends_with("<DL><p>")
+                      ? 1
+                      : (strLine.find("</DL>") != std::string::npos ? -1 : 0);
+        EXPECT_GE(nDepth, 0);
+        bClosed = nDepth == 0;
+        i = nEnd + 2;
+    }
+    EXPECT_TRUE(bClosed);
+    CTestView reread;
+    EXPECT_EQ(read(reread, strWritten), before);
+    // Saved again without change, the file stays the same.
+    reread.m_strNSFile = dir / "again.htm";
+    ASSERT_TRUE(reread.SaveNetscapeFile({}));
+    EXPECT_EQ(ReadFileBytes(reread.m_strNSFile), strWritten);
+}
+
+class ShortcutWriteTest : public testing::Test {
+protected:
+    CTempDir m_dir;
+    CFailingFileSystem m_fs;
+    CWriterView m_view;
+    CBookmark* m_pWork = nullptr;
+    std::string m_strWork = m_dir / "Favorites/Netscape Bookmarks/Work";
+    void SetUp() override {
+        m_view.m_pFileSystem = &m_fs;
+        std::filesystem::create_directory(m_dir / "Favorites");
+        m_pWork = Add(m_view, "Work",
+                      Add(m_view, "", nullptr, kNSFolder, m_dir / "Favorites/Netscape Bookmarks"),
+                      kNSFolder);
+    }
+};
+
+// Both missing directories are made, the outer one first; writing the file
+// again replaces it.
+TEST_F(ShortcutWriteTest, CreatesMissingDirectories) {
+    CBookmark* pDocs = Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "http://docs/?a&b");
+    for (const char* pszURL : {"http://docs/?a&b", "http://other/"}) {
+        pDocs->m_strURL = pszURL;
+        m_view.WriteShortcut(*pDocs);
+        EXPECT_EQ(ReadFileBytes(m_strWork + "/Docs.url"),
+                  "[InternetShortcut]\r\nURL=" + pDocs->m_strURL + "\r\n");
+    }
+    std::string strPath = m_strWork + "/Deeper/x.url";
+    EXPECT_TRUE(m_view.EnsureDirectories(strPath));
+    EXPECT_EQ(strPath, m_strWork + "/Deeper/x.url");
+    EXPECT_TRUE(std::filesystem::is_directory(m_strWork + "/Deeper"));
+    EXPECT_EQ(m_view.m_messages, std::vector<std::string>{});
+}
+
+TEST_F(ShortcutWriteTest, FailuresNameThePath) {
+    m_fs.m_failPaths = {m_strWork};
+    m_view.WriteShortcut(*Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "u"));
+    EXPECT_EQ(m_view.m_messages,
+              (std::vector<std::string>{"Cannot create directory \"" + m_strWork + "\"",
+                                        "Cannot create the file \"" + m_strWork + "\""}));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Favorites/Netscape Bookmarks"));
+    EXPECT_FALSE(std::filesystem::exists(m_strWork));
+
+    // The file's name is taken by a directory: the open fails.
+    m_fs.m_failPaths.clear();
+    m_view.m_messages.clear();
+    std::filesystem::create_directories(m_strWork + "/Taken.url");
+    m_view.WriteShortcut(*Add(m_view, "Taken", m_pWork, BMF_NETSCAPE, "u"));
+    EXPECT_EQ(m_view.m_messages,
+              std::vector<std::string>{"Cannot create the file \"" + m_strWork + "/Taken.url\""});
+
+    // No directory of the path exists: only the file message, cut at the first part.
+    const CCurrentDirGuard cwd;
+    m_view.m_messages.clear();
+    m_view.WriteShortcut(
+        *Add(m_view, "x", Add(m_view, "", nullptr, kNSFolder, "nowhere/deeper"), BMF_NETSCAPE));
+    EXPECT_EQ(m_view.m_messages, std::vector<std::string>{"Cannot create the file \"nowhere\""});
+    EXPECT_FALSE(std::filesystem::exists("nowhere"));
+}
+
+// The example of the HTML export, with edge cases: a case variant of a folder
+// name joins the group, a root bookmark gets an empty heading, and a folder
+// whose rows are split gets a second heading.
+TEST(HtmlExportTest, GroupedOrFlat) {
+    const CTempDir dir;
+    const int savedKeys[4] = {g_sortKeys[0], g_sortKeys[1], g_sortKeys[2], g_sortKeys[3]};
+    CWriterView view;
+    CBookmark* pRoot = Add(view, "", nullptr, kIEFolder);
+    CBookmark* pNews = Add(view, "News", pRoot, kIEFolder);
+    CBookmark* pTools = Add(view, "Tools", Add(view, "", nullptr, kNSFolder), kNSFolder);
+    CBookmark* pX = Add(view, "x", pNews, BMF_MSIE, "U1");
+    CBookmark* pY = Add(view, "y", Add(view, "news", pTools, kNSFolder), BMF_NETSCAPE, "U2");
+    CBookmark* pZ = Add(view, "z", pTools, BMF_NETSCAPE, "U3");
+    CBookmark* pR = Add(view, "r & <b>", pRoot, BMF_MSIE, "http://r/?a&b");
+    const std::string strHead =
+        "<!DOCTYPE Bookmark-file>\n<HTML>\n<BODY>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n"
+        "<DL><p>\n";
+    const std::string strTail = "</DL>\n</BODY>\n</HTML>\n";
+    const std::string strX = "  <DT><A HREF=\"U1\">x</A>\n", strY = "  <DT><A HREF=\"U2\">y</A>\n",
+                      strZ = "  <DT><A HREF=\"U3\">z</A>\n";
+    const struct {
+        int nKey;
+        std::vector<CBookmark*> rows;
+        std::string strBody;
+    } cases[] = {
+        {COL_FOLDER + 1,
+         {pX, pY, pZ},
+         "  <DT><H3>News</H3>\n    <DL><p>\n" + strX + strY +
+             "    </DL><p>\n  <DT><H3>Tools</H3>\n    <DL><p>\n" + strZ + "    </DL><p>\n"},
+        {COL_NAME + 1, {pX, pY, pZ}, strX + strY + strZ},
+        {COL_FOLDER + 1,
+         {pX, pZ, pY, pR},
+         "  <DT><H3>News</H3>\n    <DL><p>\n" + strX +
+             "    </DL><p>\n  <DT><H3>Tools</H3>\n    <DL><p>\n" + strZ +
+             "    </DL><p>\n  <DT><H3>news</H3>\n    <DL><p>\n" + strY +
+             "    </DL><p>\n  <DT><H3></H3>\n    <DL><p>\n"
+             "  <DT><A HREF=\"http://r/?a&b\">r & <b></A>\n    </DL><p>\n"},
+    };
+    for (const auto& c : cases) {
+        g_sortKeys[0] = c.nKey;
+        view.m_selected = c.rows;
+        view.CreateHtmlFile(dir / "out.htm");
+        EXPECT_EQ(ReadFileBytes(dir / "out.htm"), Crlf(strHead + c.strBody + strTail));
+    }
+    std::copy(std::begin(savedKeys), std::end(savedKeys), g_sortKeys);
+    EXPECT_EQ(view.m_messages, std::vector<std::string>{});
+    view.CreateHtmlFile(dir / "missing/out.htm");
+    EXPECT_EQ(view.m_messages,
+              std::vector<std::string>{"Cannot open the file \"" + dir / "missing/out.htm" + "\""});
+}
+
+TEST(ClipboardTest, UrlsWithLineEnds) {
+    CWriterView view;
+    CBookmark* pRoot = Add(view, "", nullptr, kNSFolder);
+    const struct {
+        std::vector<CBookmark*> rows;
+        std::string strText;
+    } cases[] = {
+        {{Add(view, "b", pRoot, BMF_NETSCAPE, "http://b/"), Add(view, "e", pRoot, BMF_NETSCAPE),
+          Add(view, "a", pRoot, BMF_NETSCAPE, "http://a.example/x")},
+         "http://b/\r\n\r\nhttp://a.example/x\r\n"},
+        {{view.Named("e")}, "\r\n"},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        view.m_selected = c.rows;
+        ASSERT_EQ(view.GetSelectionTextSize(), c.strText.size());
+        std::string strBuffer(c.strText.size() + 2, '#');
+        view.GetSelectionText(strBuffer.data());
+        EXPECT_EQ(strBuffer, c.strText + '\0' + '#');
+    }
+}
+
+}  // namespace
