@@ -1,5 +1,6 @@
 // Benchmarks of the catalogue on generated stores: both readers, the duplicate
-// merge, and tavrel-cli list run end to end as a child process.
+// merge, Save's writing of both stores, and tavrel-cli list run end to end as a
+// child process.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -14,11 +15,13 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "bench/StoreGenerator.h"
@@ -79,6 +82,14 @@ public:
             m_favorites = std::move(store);
         }
         return *m_favorites;
+    }
+
+    // A directory of its own for inputs that a benchmark changes. It is made on
+    // first use and kept, with whatever the benchmark leaves in it, to the end.
+    fs::path ScratchDir(const std::string& strName) {
+        const fs::path dir = Root() / strName;
+        fs::create_directory(dir);
+        return dir;
     }
 
 private:
@@ -232,6 +243,245 @@ void BM_MergeDuplicates(benchmark::State& state) {
     state.counters["pairs_written"] = pFavorites->stats.nShared;
 }
 BENCHMARK(BM_MergeDuplicates)->Unit(benchmark::kMillisecond);
+
+// A view on stores at fixed paths in place of discovery, with both export boxes
+// ticked or both clear. An empty Favorites path means there is no such store.
+class CSaveView : public CTVLDlgBase {
+public:
+    CSaveView(std::string strFavorites, std::string strNetscape, bool bExport)
+        : m_strFavoritesDir(std::move(strFavorites)),
+          m_strNetscapePath(std::move(strNetscape)),
+          m_bExport(bExport) {}
+
+    int m_nErrors = 0;
+
+    void DetectStores() override {
+        m_bMSIE = !m_strFavoritesDir.empty();
+        m_strFavorites = m_strFavoritesDir;
+        m_bNetscape = true;
+        m_bNSRegistry = false;
+        m_strNSFile = m_strNetscapePath;
+    }
+    bool IsChecked(int nBox) const override {
+        (void)nBox;
+        return m_bExport;
+    }
+    void ShowMessage(const std::string& strText, EMessageKind kind) override {
+        (void)strText;
+        m_nErrors += kind == MSG_ERROR ? 1 : 0;
+    }
+
+private:
+    std::string m_strFavoritesDir;
+    std::string m_strNetscapePath;
+    bool m_bExport;
+};
+
+// Removes the backups that Save made of the file (its name, a full stop and the
+// seconds) and returns how many there were.
+int RemoveBackups(const fs::path& file) {
+    const std::string strPrefix = file.filename().string() + ".";
+    std::vector<fs::path> backups;
+    for (const fs::directory_entry& entry : fs::directory_iterator(file.parent_path())) {
+        if (entry.path().filename().string().starts_with(strPrefix)) {
+            backups.push_back(entry.path());
+        }
+    }
+    for (const fs::path& path : backups) {
+        fs::remove(path);
+    }
+    return static_cast<int>(backups.size());
+}
+
+// The number of records that a Netscape file holds once read back.
+int CountNetscapeRecords(const fs::path& file) {
+    CSaveView view("", file.string(), false);
+    view.ImportBookmarks();
+    return view.m_bookmarks.GetSize();
+}
+
+// What the Netscape file gains from the Favorites when "Add to Netscape" is
+// ticked: the export folder, the Favorites-only bookmarks and every folder above
+// them up to the Favorites root.
+int CountNetscapeExport(const CBookmarkArray& catalogue) {
+    std::unordered_set<const CBookmark*> folders;
+    int nBookmarks = 0;
+    for (int i = 0; i < catalogue.GetSize(); ++i) {
+        const auto* pMark = static_cast<const CBookmark*>(catalogue[i]);
+        if (pMark->Origin() != 1 || (pMark->m_nFlags & (BMF_FOLDER | BMF_REMOVED)) != 0) {
+            continue;
+        }
+        ++nBookmarks;
+        // The climb ends at the root or at a folder that an earlier climb counted.
+        const CBookmark* pFolder = pMark->m_pFolder;
+        while (pFolder != nullptr && folders.insert(pFolder).second) {
+            pFolder = pFolder->m_pFolder;
+        }
+    }
+    return nBookmarks == 0 ? 0 : 1 + static_cast<int>(folders.size()) + nBookmarks;
+}
+
+// The bookmarks that "Add to IExplorer" turns into shortcut files.
+int CountShortcutExport(const CBookmarkArray& catalogue) {
+    int n = 0;
+    for (int i = 0; i < catalogue.GetSize(); ++i) {
+        const auto* pMark = static_cast<const CBookmark*>(catalogue[i]);
+        n += pMark->Origin() == 2 && (pMark->m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0;
+    }
+    return n;
+}
+
+// The Netscape file's part of Save on 100k bookmarks with no Favorites store and
+// both boxes clear. Each iteration writes into a fresh copy of the generated file
+// from a freshly imported catalogue; the copy, the import and the removal of the
+// backup are not timed, nor is the import run that ends SaveChanges.
+void BM_SaveNetscape100k(benchmark::State& state) {
+    const CNetscapeStore* pStore = nullptr;
+    fs::path work;
+    try {
+        pStore = &g_pStores->Netscape(kLargeNetscape);
+        work = g_pStores->ScratchDir("save-netscape") / "bookmark.htm";
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    const int nRecords = 1 + pStore->stats.nFolders + pStore->stats.nBookmarks;
+    std::unique_ptr<CSaveView> pView;
+    bool bSaved = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        pView.reset();
+        // Each save leaves exactly one backup behind.
+        if (RemoveBackups(work) != (bSaved ? 1 : 0)) {
+            state.SkipWithError("Save did not leave one backup of the Netscape file");
+            break;
+        }
+        fs::copy_file(pStore->strPath, work, fs::copy_options::overwrite_existing);
+        pView = std::make_unique<CSaveView>("", work.string(), false);
+        pView->ImportBookmarks();
+        if (pView->m_bookmarks.GetSize() != nRecords) {
+            state.SkipWithError("the import did not find every record of the generated file");
+            break;
+        }
+        state.ResumeTiming();
+        if (!pView->SaveNetscapeFile({})) {
+            state.SkipWithError("the Netscape file could not be written");
+            break;
+        }
+        bSaved = true;
+    }
+    pView.reset();
+    if (!bSaved) {
+        return;
+    }
+    RemoveBackups(work);
+    // The file written holds every record that was read.
+    if (CountNetscapeRecords(work) != nRecords) {
+        state.SkipWithError("the saved file does not hold every record");
+    }
+    const auto nBytes = static_cast<std::int64_t>(fs::file_size(work));
+    state.SetItemsProcessed(state.iterations() * pStore->stats.nBookmarks);
+    state.SetBytesProcessed(state.iterations() * nBytes);
+    state.counters["records"] = nRecords;
+    state.counters["file_MB"] = static_cast<double>(nBytes) / 1e6;
+}
+BENCHMARK(BM_SaveNetscape100k)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Both halves of Save on 100k Netscape bookmarks and 10k shortcut files with both
+// boxes ticked: the Netscape-only bookmarks become shortcut files below
+// "Netscape Bookmarks" and the Favorites-only ones an export folder in the new
+// Netscape file. The Favorites tree is a copy of its own, and the exported
+// directory is moved aside between iterations, untimed. Moved, not deleted: on
+// ext4 without a journal, creating a file passes over every inode freed in the
+// last few minutes, reading each one's deletion time, so ~95k files deleted just
+// before the timed part make it several times slower. For the same reason, runs
+// a few minutes apart measure this one best: each run deletes its files at exit.
+void BM_SaveBoth110k(benchmark::State& state) {
+    const CNetscapeStore* pStore = nullptr;
+    fs::path work;
+    fs::path favorites;
+    fs::path setAside;
+    try {
+        pStore = &g_pStores->Netscape(kLargeNetscape);
+        const fs::path dir = g_pStores->ScratchDir("save-both");
+        work = dir / "bookmark.htm";
+        favorites = dir / "Favorites";
+        setAside = dir / "set-aside";
+        if (!fs::exists(favorites)) {
+            fs::copy(g_pStores->Favorites().strDir, favorites, fs::copy_options::recursive);
+        }
+        fs::create_directory(setAside);
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
+    }
+    const fs::path exported = favorites / kNetscapeRootName;
+    auto restoreFavorites = [&] {
+        if (fs::exists(exported)) {
+            const auto nTaken = std::distance(fs::directory_iterator(setAside), {});
+            fs::rename(exported, setAside / std::to_string(nTaken));
+        }
+    };
+    restoreFavorites();
+    const int nBase = 1 + pStore->stats.nFolders + pStore->stats.nBookmarks;
+    std::unique_ptr<CSaveView> pView;
+    int nShortcuts = 0;
+    int nExport = 0;
+    bool bSaved = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        pView.reset();
+        restoreFavorites();
+        if (RemoveBackups(work) != (bSaved ? 1 : 0)) {
+            state.SkipWithError("Save did not leave one backup of the Netscape file");
+            break;
+        }
+        fs::copy_file(pStore->strPath, work, fs::copy_options::overwrite_existing);
+        pView = std::make_unique<CSaveView>(favorites.string(), work.string(), true);
+        pView->ImportBookmarks();
+        nShortcuts = CountShortcutExport(pView->m_bookmarks);
+        nExport = CountNetscapeExport(pView->m_bookmarks);
+        // The previous iterations' files would otherwise be written back to disk
+        // while this one runs.
+        sync();
+        state.ResumeTiming();
+        pView->SaveFavorites({});
+        if (!pView->SaveNetscapeFile({})) {
+            state.SkipWithError("the Netscape file could not be written");
+            break;
+        }
+        bSaved = true;
+    }
+    const int nErrors = pView ? pView->m_nErrors : 0;
+    pView.reset();
+    if (!bSaved) {
+        return;
+    }
+    RemoveBackups(work);
+
+    int nFiles = 0;
+    int nDirectories = 0;
+    if (fs::exists(exported)) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(exported)) {
+            nFiles += entry.is_regular_file();
+            nDirectories += entry.is_directory();
+        }
+    }
+    restoreFavorites();
+    if (CountNetscapeRecords(work) != nBase + nExport) {
+        state.SkipWithError("the saved file does not hold the Netscape records and the export");
+    }
+    if (nFiles == 0) {
+        state.SkipWithError("no shortcut file was written");
+    }
+    state.SetItemsProcessed(state.iterations() * (nBase + nExport));
+    state.counters["files_written"] = nFiles;
+    state.counters["dirs_created"] = nDirectories + (nFiles > 0 ? 1 : 0);
+    state.counters["netscape_only"] = nShortcuts;
+    state.counters["exported_to_ns"] = nExport;
+    state.counters["errors"] = nErrors;
+}
+BENCHMARK(BM_SaveBoth110k)->Unit(benchmark::kMillisecond);
 
 // Runs the command with stdout and stderr on /dev/null; fills the child's
 // resource usage. Returns its wait status, or -1 when it could not be started.
