@@ -1,0 +1,162 @@
+#include "view/ListRows.h"
+
+#include <algorithm>
+
+int CListRows::InsertColumn(int nCol, const std::string& strTitle, int nWidth, int nFormat) {
+    nCol = std::clamp(nCol, 0, GetColumnCount());
+    m_columns.insert(m_columns.begin() + nCol, CListColumn{strTitle, nWidth, nFormat});
+    return nCol;
+}
+
+const CListColumn* CListRows::GetColumn(int nCol) const {
+    return nCol >= 0 && nCol < GetColumnCount() ? &m_columns[static_cast<std::size_t>(nCol)]
+                                                : nullptr;
+}
+
+int CListRows::GetColumnWidth(int nCol) const {
+    const CListColumn* pColumn = GetColumn(nCol);
+    return pColumn != nullptr ? pColumn->nWidth : 0;
+}
+
+bool CListRows::SetColumnWidth(int nCol, int nWidth) {
+    if (GetColumn(nCol) == nullptr) {
+        return false;
+    }
+    m_columns[static_cast<std::size_t>(nCol)].nWidth = std::max(nWidth, 0);
+    return true;
+}
+
+int CListRows::InsertItem(int nItem, std::intptr_t lParam) {
+    if (nItem < 0) {
+        return -1;
+    }
+    nItem = std::min(nItem, GetItemCount());
+    m_rows.insert(m_rows.begin() + nItem, CRow{lParam, 0, {}});
+    if (m_nFocused >= nItem) {
+        ++m_nFocused;
+    }
+    return nItem;
+}
+
+int CListRows::InsertItem(int nItem, const std::string& strText, std::intptr_t lParam) {
+    nItem = InsertItem(nItem, lParam);
+    if (nItem >= 0) {
+        SetItemText(nItem, 0, strText);
+    }
+    return nItem;
+}
+
+bool CListRows::SetItemText(int nItem, int nSubItem, const std::string& strText) {
+    if (!IsItem(nItem) || nSubItem < 0) {
+        return false;
+    }
+    std::vector<std::string>& texts = m_rows[static_cast<std::size_t>(nItem)].texts;
+    if (texts.size() <= static_cast<std::size_t>(nSubItem)) {
+        texts.resize(static_cast<std::size_t>(nSubItem) + 1);
+    }
+    texts[static_cast<std::size_t>(nSubItem)] = strText;
+    return true;
+}
+
+std::string CListRows::GetItemText(int nItem, int nSubItem) const {
+    if (!IsItem(nItem) || nSubItem < 0) {
+        return {};
+    }
+    const CRow& row = m_rows[static_cast<std::size_t>(nItem)];
+    if (row.texts.empty() && m_textCallback) {
+        return m_textCallback(row.lParam, nSubItem);
+    }
+    return static_cast<std::size_t>(nSubItem) < row.texts.size()
+               ? row.texts[static_cast<std::size_t>(nSubItem)]
+               : std::string();
+}
+
+bool CListRows::DeleteItem(int nItem) {
+    if (!IsItem(nItem)) {
+        return false;
+    }
+    if (m_rows[static_cast<std::size_t>(nItem)].nState & LVIS_SELECTED) {
+        --m_nSelected;
+    }
+    m_rows.erase(m_rows.begin() + nItem);
+    if (m_nFocused == nItem) {
+        m_nFocused = -1;
+    } else if (m_nFocused > nItem) {
+        --m_nFocused;
+    }
+    return true;
+}
+
+void CListRows::DeleteAllItems() {
+    m_rows.clear();
+    m_nSelected = 0;
+    m_nFocused = -1;
+}
+
+std::intptr_t CListRows::GetItemData(int nItem) const {
+    return IsItem(nItem) ? m_rows[static_cast<std::size_t>(nItem)].lParam : 0;
+}
+
+unsigned CListRows::GetItemState(int nItem, unsigned nMask) const {
+    return IsItem(nItem) ? m_rows[static_cast<std::size_t>(nItem)].nState & nMask : 0;
+}
+
+bool CListRows::SetItemState(int nItem, unsigned nState, unsigned nMask) {
+    if (nItem == -1) {
+        for (int i = 0; i < GetItemCount(); ++i) {
+            SetItemState(i, nState, nMask);
+        }
+        return true;
+    }
+    if (!IsItem(nItem)) {
+        return false;
+    }
+    CRow& row = m_rows[static_cast<std::size_t>(nItem)];
+    const unsigned nNew = (row.nState & ~nMask) | (nState & nMask);
+    if ((nNew ^ row.nState) & LVIS_SELECTED) {
+        m_nSelected += (nNew & LVIS_SELECTED) ? 1 : -1;
+    }
+    if ((nNew & LVIS_FOCUSED) && m_nFocused != nItem) {
+        // One row has the focus: giving it to this row takes it from the other.
+        if (IsItem(m_nFocused)) {
+            m_rows[static_cast<std::size_t>(m_nFocused)].nState &= ~LVIS_FOCUSED;
+        }
+        m_nFocused = nItem;
+    } else if (!(nNew & LVIS_FOCUSED) && m_nFocused == nItem) {
+        m_nFocused = -1;
+    }
+    row.nState = nNew;
+    return true;
+}
+
+int CListRows::GetNextItem(int nStart, unsigned nFlags) const {
+    if (nFlags & LVNI_FOCUSED) {
+        const bool bAfter = m_nFocused > nStart;
+        const bool bSelected =
+            !(nFlags & LVNI_SELECTED) || GetItemState(m_nFocused, LVIS_SELECTED) != 0;
+        return m_nFocused >= 0 && bAfter && bSelected ? m_nFocused : -1;
+    }
+    for (int i = std::max(nStart + 1, 0); i < GetItemCount(); ++i) {
+        if (!(nFlags & LVNI_SELECTED) ||
+            (m_rows[static_cast<std::size_t>(i)].nState & LVIS_SELECTED)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool CListRows::SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort) {
+    if (pfnCompare == nullptr) {
+        return false;
+    }
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const CRow& a, const CRow& b) {
+        return pfnCompare(a.lParam, b.lParam, lParamSort) < 0;
+    });
+    m_nFocused = -1;
+    for (int i = 0; i < GetItemCount(); ++i) {
+        if (m_rows[static_cast<std::size_t>(i)].nState & LVIS_FOCUSED) {
+            m_nFocused = i;
+        }
+    }
+    return true;
+}
