@@ -149,14 +149,23 @@ bool CListRows::SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort) {
     if (pfnCompare == nullptr) {
         return false;
     }
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const CRow& a, const CRow& b) {
-        return pfnCompare(a.lParam, b.lParam, lParamSort) < 0;
-    });
-    m_nFocused = -1;
-    for (int i = 0; i < GetItemCount(); ++i) {
-        if (m_rows[static_cast<std::size_t>(i)].nState & LVIS_FOCUSED) {
-            m_nFocused = i;
-        }
+    // The sort moves small pairs of item data and index; the rows follow once.
+    std::vector<std::pair<std::intptr_t, std::size_t>> order(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        order[i] = {m_rows[i].lParam, i};
     }
+    std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        return pfnCompare(a.first, b.first, lParamSort) < 0;
+    });
+    std::vector<CRow> sorted;
+    sorted.reserve(m_rows.size());
+    m_nFocused = -1;
+    for (const auto& [lParam, nIndex] : order) {
+        if (m_rows[nIndex].nState & LVIS_FOCUSED) {
+            m_nFocused = static_cast<int>(sorted.size());
+        }
+        sorted.push_back(std::move(m_rows[nIndex]));
+    }
+    m_rows.swap(sorted);
     return true;
 }
