@@ -720,14 +720,26 @@ void CListCtrlEx::EndEditLabel(bool bCancel) {
 }
 
 wxString CListCtrlEx::MakeShortString(wxDC& dc, const wxString& strText, int nColumnWidth,
-                                      int nOffset) const {
-    const CTextMeasure measure = [&dc](const std::wstring& str) {
-        // The end zero has no glyph to measure here; a space stands in for it.
-        std::wstring strMeasured = str;
-        std::replace(strMeasured.begin(), strMeasured.end(), L'\0', L' ');
-        return dc.GetTextExtent(wxString(strMeasured)).x;
+                                      int nOffset) {
+    GetMaxAsciiWidth(dc);
+    const std::wstring strWide = strText.ToStdWstring();
+    // The widths of all beginnings come from one measurement, so shortening a
+    // long text does not measure it once per character it loses.
+    wxArrayInt prefixWidths;
+    const bool bPrefixes =
+        dc.GetPartialTextExtents(strText, prefixWidths) && prefixWidths.size() == strWide.size();
+    static const std::wstring s_strDots(L"...\0", 4);
+    const CTextMeasure measure = [&](const std::wstring& str) {
+        if (str == s_strDots) {
+            return m_cxDots;
+        }
+        if (bPrefixes && !str.empty() && str.size() <= strWide.size() &&
+            strWide.compare(0, str.size(), str) == 0) {
+            return prefixWidths[str.size() - 1];
+        }
+        return dc.GetTextExtent(wxString(str)).x;
     };
-    return wxString(::MakeShortString(measure, strText.ToStdWstring(), nColumnWidth, nOffset));
+    return wxString(::MakeShortString(measure, strWide, nColumnWidth, nOffset));
 }
 
 void CListCtrlEx::OnBodyPaint() {
@@ -757,6 +769,7 @@ int CListCtrlEx::GetMaxAsciiWidth(wxDC& dc) {
         for (char ch = ' '; ch <= '~'; ++ch) {
             m_cxMaxAscii = std::max(m_cxMaxAscii, dc.GetTextExtent(wxString(ch)).x);
         }
+        m_cxDots = dc.GetTextExtent("... ").x;
     }
     return m_cxMaxAscii;
 }

@@ -101,8 +101,7 @@ public:
 
     // The text as DrawItem draws it in a column of the given width: shortened
     // with "..." when it does not fit.
-    wxString MakeShortString(wxDC& dc, const wxString& strText, int nColumnWidth,
-                             int nOffset) const;
+    wxString MakeShortString(wxDC& dc, const wxString& strText, int nColumnWidth, int nOffset);
     // Draws the part of the row area inside rcUpdate (row-area coordinates).
     void PaintRows(wxDC& dc, const wxRect& rcUpdate);
     void DrawItem(wxDC& dc, int nItem, const wxRect& rcItem, bool bHasFocus);
@@ -123,7 +122,8 @@ private:
     void OnBodyScroll(wxScrollWinEvent& event);
     void OnBodyFocus(wxFocusEvent& event);
 
-    // The widest printable ASCII character in the DC's font, kept per font.
+    // The widest printable ASCII character in the DC's font, kept per font
+    // together with the width of the dots.
     int GetMaxAsciiWidth(wxDC& dc);
     void ItemsChanged();
     void UpdateScrollBars();
@@ -150,6 +150,7 @@ private:
 
     wxFont m_fontMeasured;
     int m_cxMaxAscii = 0;
+    int m_cxDots = 0;  // "..." and the end zero, which measures as a space
 
     int m_nRowHeight = 0;
     int m_nTopItem = 0;
