@@ -20,8 +20,6 @@ namespace {
 class CSaveView : public CTestView {
 public:
     std::string m_strFavDir, m_strNSPath;  // empty: the store is not there
-    std::vector<std::string> m_messages;
-    std::vector<CBookmark*> m_selected;
     bool m_bAddExplorer = false, m_bAddNetscape = false;
     int m_nImports = 0;
     void DetectStores() override {
@@ -31,10 +29,6 @@ public:
         m_bNetscape = !m_strNSPath.empty();
         m_strNSFile = m_strNSPath;
     }
-    void ShowMessage(const std::string& strText, EMessageKind) override {
-        m_messages.push_back(strText);
-    }
-    std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
     bool IsChecked(int nBox) const override {
         return nBox == IDC_ADD_EXPLORER ? m_bAddExplorer : m_bAddNetscape;
     }

@@ -14,10 +14,16 @@
 class CTestView : public CTVLDlgBase {
 public:
     std::vector<std::uint32_t> m_missingCalls;
+    std::vector<std::string> m_messages;
+    std::vector<CBookmark*> m_selected;  // the selected rows, in row order
     void MarkStoreMissing(std::uint32_t nStore) override {
         m_missingCalls.push_back(nStore);
         CTVLDlgBase::MarkStoreMissing(nStore);
     }
+    void ShowMessage(const std::string& strText, EMessageKind) override {
+        m_messages.push_back(strText);
+    }
+    std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
     // The records that are not folders, in catalogue order.
     std::vector<CBookmark*> Bookmarks() const;
     // The first record with this name, or null.

@@ -13,17 +13,6 @@ namespace {
 constexpr std::uint32_t kNSFolder = BMF_FOLDER | BMF_NETSCAPE;
 constexpr std::uint32_t kIEFolder = BMF_FOLDER | BMF_MSIE;
 
-// Messages are recorded and the selection is chosen by the test.
-class CWriterView : public CTestView {
-public:
-    std::vector<std::string> m_messages;
-    std::vector<CBookmark*> m_selected;
-    void ShowMessage(const std::string& strText, EMessageKind) override {
-        m_messages.push_back(strText);
-    }
-    std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
-};
-
 // A record in the view's catalogue; the three dates are t, t + 1 and t + 2.
 CBookmark* Add(CTVLDlgBase& view, const std::string& strName, CBookmark* pFolder,
                std::uint32_t nFlags, const std::string& strURL = "", CTime t = 0) {
@@ -144,7 +133,7 @@ class WriterTextTest : public testing::TestWithParam<CTextCase> {};
 
 TEST_P(WriterTextTest, WholeFile) {
     const CTempDir dir;
-    CWriterView view;
+    CTestView view;
     view.m_strNSHeader = "<H1>T</H1>\n\n";
     view.m_strNSFile = dir / "bookmark.htm";
     GetParam().build(view, Add(view, "", nullptr, kNSFolder));
@@ -241,7 +230,7 @@ class ShortcutWriteTest : public testing::Test {
 protected:
     CTempDir m_dir;
     CFailingFileSystem m_fs;
-    CWriterView m_view;
+    CTestView m_view;
     CBookmark* m_pWork = nullptr;
     std::string m_strWork = m_dir / "Favorites/Netscape Bookmarks/Work";
     void SetUp() override {
@@ -302,7 +291,7 @@ TEST_F(ShortcutWriteTest, FailuresNameThePath) {
 TEST(HtmlExportTest, GroupedOrFlat) {
     const CTempDir dir;
     const int savedKeys[4] = {g_sortKeys[0], g_sortKeys[1], g_sortKeys[2], g_sortKeys[3]};
-    CWriterView view;
+    CTestView view;
     CBookmark* pRoot = Add(view, "", nullptr, kIEFolder);
     CBookmark* pNews = Add(view, "News", pRoot, kIEFolder);
     CBookmark* pTools = Add(view, "Tools", Add(view, "", nullptr, kNSFolder), kNSFolder);
@@ -348,7 +337,7 @@ TEST(HtmlExportTest, GroupedOrFlat) {
 }
 
 TEST(ClipboardTest, UrlsWithLineEnds) {
-    CWriterView view;
+    CTestView view;
     CBookmark* pRoot = Add(view, "", nullptr, kNSFolder);
     const struct {
         std::vector<CBookmark*> rows;
