@@ -42,7 +42,6 @@ public:
 
     // 1 = Favorites only, 2 = Netscape only, 3 = both.
     std::uint32_t Origin() const { return m_nFlags & 3; }
-    bool IsDistinct() const { return Origin() == 1 || Origin() == 2; }
     bool IsRow() const { return (m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0; }
     // The folder the record sits in within the Netscape file.
     const CBookmark* NSFolder() const { return m_pNSFolder != nullptr ? m_pNSFolder : m_pFolder; }

@@ -49,12 +49,7 @@ void Log(const char* pszFormat, ...) {
 // The text of a value as a C string would show it, expanded when it is an
 // expandable string.
 std::string ValueText(const CRegValue& value) {
-    const std::string strText = value.strData.substr(0, value.strData.find('\0'));
-    return value.nType == REG_EXPAND_SZ ? ExpandEnvironmentStrings(strText) : strText;
-}
-
-std::string RawText(const CRegValue& value) {
-    return value.strData.substr(0, value.strData.find('\0'));
+    return value.nType == REG_EXPAND_SZ ? ExpandEnvironmentStrings(value.Text()) : value.Text();
 }
 
 // Opens a key under HKEY_CURRENT_USER and reads one value. bOpened tells
@@ -93,13 +88,13 @@ void CTVLDlgBase::DetectStores(CRegistry& registry) {
     bool bFound = QueryUserValue(registry, kUserShellFolders, "Favorites", value, bOpened);
     if (bOpened) {
         Log("MSIE 1. <%s> <%s> <%s>\n", kUserShellFolders, "Favorites",
-            bFound ? RawText(value).c_str() : "");
+            bFound ? value.Text().c_str() : "");
     }
     if (!bFound) {
         bFound = QueryUserValue(registry, kShellFolders, "Favorites", value, bOpened);
         if (bOpened) {
             Log("MSIE 2. <%s> <%s> <%s>\n", kShellFolders, "Favorites",
-                bFound ? RawText(value).c_str() : "");
+                bFound ? value.Text().c_str() : "");
         }
     }
     m_bMSIE = false;

@@ -17,13 +17,12 @@ bool GetProfileDirRoot(CRegistry& registry, const char* pszUser, std::string& st
     if (!bRead) {
         return false;
     }
-    const std::string strText = value.strData.substr(0, value.strData.find('\0'));
     if (value.nType == REG_SZ) {
-        strDir = strText;
+        strDir = value.Text();
         return true;
     }
     if (value.nType == REG_EXPAND_SZ) {
-        strDir = ExpandEnvironmentStrings(strText);
+        strDir = ExpandEnvironmentStrings(value.Text());
         return true;
     }
     return false;

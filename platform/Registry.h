@@ -31,6 +31,9 @@ struct CRegValue {
     // Strings as text without the terminating zero; other types as raw bytes
     // (a REG_DWORD as four bytes, least significant first).
     std::string strData;
+
+    // The value as a C string reads it: up to its first zero byte.
+    std::string Text() const { return strData.substr(0, strData.find('\0')); }
 };
 
 class CRegistry {
