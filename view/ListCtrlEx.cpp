@@ -2,10 +2,12 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/headerctrl.h>
+#include <wx/imaglist.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "view/ShortString.h"
 
@@ -29,6 +31,22 @@ constexpr int kFirstOffset = 4;
 constexpr int kOtherOffset = 12;
 constexpr int kFirstInset = 2;
 constexpr int kOtherInset = 6;
+// Size of a row's image in the first column.
+constexpr int kIconSize = 16;
+
+// The bitmap mixed half and half with a colour, as a selected or cut row's
+// image is drawn; transparency is kept.
+wxBitmap BlendBitmap(const wxBitmap& bitmap, const wxColour& clr) {
+    wxImage image = bitmap.ConvertToImage();
+    unsigned char* p = image.GetData();
+    const std::size_t nPixels = static_cast<std::size_t>(image.GetWidth()) * image.GetHeight();
+    for (std::size_t i = 0; i < nPixels; ++i, p += 3) {
+        p[0] = static_cast<unsigned char>((p[0] + clr.Red()) / 2);
+        p[1] = static_cast<unsigned char>((p[1] + clr.Green()) / 2);
+        p[2] = static_cast<unsigned char>((p[2] + clr.Blue()) / 2);
+    }
+    return wxBitmap(image);
+}
 
 }  // namespace
 
@@ -312,6 +330,43 @@ bool CListCtrlEx::SetFullRowSel(bool bFullRowSel) {
         m_pBody->Refresh(true);
     }
     return bChanged;
+}
+
+void CListCtrlEx::SetClientWidthSel(bool bClientWidthSel) {
+    m_bClientWidthSel = bClientWidthSel;
+    m_pBody->Refresh(false);
+}
+
+wxImageList* CListCtrlEx::SetImageList(wxImageList* pImages, int nKind) {
+    wxImageList* pOld = nullptr;
+    if (nKind == LVSIL_SMALL) {
+        pOld = std::exchange(m_pSmallImages, pImages);
+    } else if (nKind == LVSIL_STATE) {
+        pOld = std::exchange(m_pStateImages, pImages);
+        int cx = 0;
+        int cy = 0;
+        m_cxStateImageOffset = pImages != nullptr && pImages->GetSize(0, cx, cy) ? cx : 0;
+    } else {
+        return nullptr;
+    }
+    m_pBody->Refresh(false);
+    return pOld;
+}
+
+bool CListCtrlEx::SetOverlayImage(int nImage, int nOverlay) {
+    if (nOverlay < 1 || nOverlay > 15) {
+        return false;
+    }
+    m_overlayImages[nOverlay - 1] = nImage;
+    return true;
+}
+
+bool CListCtrlEx::SetItemImage(int nItem, int nImage) {
+    if (!m_rows.SetItemImage(nItem, nImage)) {
+        return false;
+    }
+    RefreshItem(nItem);
+    return true;
 }
 
 void CListCtrlEx::RepaintSelectedItems() {
@@ -644,6 +699,7 @@ void CListCtrlEx::OnBodyFocus(wxFocusEvent& event) {
         return;
     }
     if (m_bFullRowSel) {
+        ++m_nFocusRepaints;
         RepaintSelectedItems();
     }
 }
@@ -682,7 +738,9 @@ bool CListCtrlEx::EditLabel(int nItem) {
     }
     m_nEditItem = nItem;
     wxRect rc = GetItemRect(nItem);
-    rc.width = m_rows.GetColumnWidth(0);
+    const int cxImages = m_cxStateImageOffset + (m_pSmallImages != nullptr ? kIconSize : 0);
+    rc.x += cxImages;
+    rc.width = std::max(m_rows.GetColumnWidth(0) - cxImages, 1);
     const int cyEdit = std::max(m_pEdit->GetBestSize().y, rc.height);
     m_pEdit->SetSize(rc.x, rc.y + (rc.height - cyEdit) / 2, rc.width, cyEdit);
     m_pEdit->ChangeValue(TextFromBytes(m_rows.GetItemText(nItem, 0)));
@@ -774,13 +832,49 @@ int CListCtrlEx::GetMaxAsciiWidth(wxDC& dc) {
     return m_cxMaxAscii;
 }
 
+void CListCtrlEx::DrawImages(wxDC& dc, int nItem, const wxRect& rcItem, bool bSelected) {
+    const unsigned nState = m_rows.GetItemState(nItem, 0xFFFF);
+    const int nStateImage = static_cast<int>((nState & LVIS_STATEIMAGEMASK) >> 12);
+    if (nStateImage != 0 && m_pStateImages != nullptr) {
+        m_pStateImages->Draw(nStateImage - 1, dc, rcItem.x, rcItem.y, wxIMAGELIST_DRAW_TRANSPARENT);
+    }
+    if (m_pSmallImages == nullptr || rcItem.width <= 1) {
+        return;
+    }
+    // A cut row's image is faded into the background, a selected row's into
+    // the highlight.
+    const bool bBlend = (nState & LVIS_CUT) || bSelected;
+    const wxColour clrBlend =
+        (nState & LVIS_CUT) ? m_clrBkgnd : wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+    const int x = rcItem.x + m_cxStateImageOffset;
+    const int y = rcItem.y + (rcItem.height - kIconSize) / 2;
+    const auto drawImage = [&](int nImage) {
+        if (nImage < 0 || nImage >= m_pSmallImages->GetImageCount()) {
+            return;
+        }
+        const wxBitmap bitmap = m_pSmallImages->GetBitmap(nImage);
+        dc.DrawBitmap(bBlend ? BlendBitmap(bitmap, clrBlend) : bitmap, x, y, true);
+    };
+    drawImage(m_rows.GetItemImage(nItem));
+    const int nOverlay = static_cast<int>((nState & LVIS_OVERLAYMASK) >> 8);
+    if (nOverlay != 0) {
+        drawImage(m_overlayImages[nOverlay - 1]);
+    }
+}
+
 void CListCtrlEx::DrawItem(wxDC& dc, int nItem, const wxRect& rcItem, bool bHasFocus) {
     const unsigned nState = m_rows.GetItemState(nItem, 0xFFFF);
     // The list always shows its selection, with the focus or without.
     const bool bSelected = (nState & (LVIS_SELECTED | LVIS_DROPHILITED)) != 0;
 
-    const wxRect rcLabel(rcItem.x, rcItem.y, m_rows.GetColumnWidth(0), rcItem.height);
-    wxRect rcHighlight = m_bFullRowSel ? rcItem : rcLabel;
+    // The first column holds the state image, the row's image, then the label.
+    const int cxIcon = m_pSmallImages != nullptr ? kIconSize : 0;
+    const int xLabel = rcItem.x + m_cxStateImageOffset + cxIcon;
+    const wxRect rcLabel(xLabel, rcItem.y, rcItem.x + m_rows.GetColumnWidth(0) - xLabel,
+                         rcItem.height);
+    wxRect rcHighlight =
+        m_bFullRowSel ? wxRect(xLabel, rcItem.y, rcItem.GetRight() + 1 - xLabel, rcItem.height)
+                      : rcLabel;
     if (m_bFullRowSel && m_bClientWidthSel && rcHighlight.GetRight() + 1 < m_cxClient) {
         rcHighlight.width = m_cxClient - rcHighlight.x;
     }
@@ -791,6 +885,9 @@ void CListCtrlEx::DrawItem(wxDC& dc, int nItem, const wxRect& rcItem, bool bHasF
     dc.SetTextForeground(bSelected ? wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT)
                                    : m_clrText);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    if (m_pStateImages != nullptr || m_pSmallImages != nullptr) {
+        DrawImages(dc, nItem, rcItem, bSelected);
+    }
 
     // Draws one cell's text inside the column narrowed by the inset. A text that
     // does not fit is shortened, and being read from its beginning it is then
@@ -821,7 +918,9 @@ void CListCtrlEx::DrawItem(wxDC& dc, int nItem, const wxRect& rcItem, bool bHasF
 
     const std::string strLabel = m_rows.GetItemText(nItem, 0);
     if (!strLabel.empty()) {
-        drawCell(TextFromBytes(strLabel), rcLabel, kFirstOffset, kFirstInset, LVCFMT_LEFT);
+        wxRect rcText = rcLabel;
+        rcText.width -= m_cxStateImageOffset;
+        drawCell(TextFromBytes(strLabel), rcText, kFirstOffset, kFirstInset, LVCFMT_LEFT);
     }
     int x = rcLabel.GetRight() + 1;
     for (int nCol = 1; nCol < m_rows.GetColumnCount(); ++nCol) {

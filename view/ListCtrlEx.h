@@ -14,6 +14,7 @@
 #include "view/ListRows.h"
 
 class wxHeaderCtrl;
+class wxImageList;
 class wxHeaderCtrlEvent;
 class wxTextCtrl;
 class CListExBody;
@@ -48,6 +49,10 @@ wxDECLARE_EVENT(wxEVT_LISTEX_DBLCLK, CListExEvent);
 wxDECLARE_EVENT(wxEVT_LISTEX_RCLICK, CListExEvent);
 wxDECLARE_EVENT(wxEVT_LISTEX_END_LABEL_EDIT, CListExEvent);
 
+// Kinds of image list.
+constexpr int LVSIL_SMALL = 1;
+constexpr int LVSIL_STATE = 2;
+
 class CListCtrlEx : public wxWindow {
 public:
     CListCtrlEx(wxWindow* pParent, wxWindowID nId, const wxPoint& pos = wxDefaultPosition,
@@ -74,7 +79,19 @@ public:
 
     bool SetFullRowSel(bool bFullRowSel);
     bool GetFullRowSel() const { return m_bFullRowSel; }
+    // Whether a selected row's highlight reaches the client width (the default)
+    // or ends at the last column.
+    void SetClientWidthSel(bool bClientWidthSel);
     void RepaintSelectedItems();
+    // How often a focus change has repainted the focused row.
+    int GetFocusRepaintCount() const { return m_nFocusRepaints; }
+
+    // Image lists, not owned: LVSIL_SMALL gives each row's image in the first
+    // column, LVSIL_STATE the state images. Returns the list attached before.
+    wxImageList* SetImageList(wxImageList* pImages, int nKind);
+    // Overlay n (1 to 15) of a row's state draws this image of the small list.
+    bool SetOverlayImage(int nImage, int nOverlay);
+    bool SetItemImage(int nItem, int nImage);
     void SetTextColor(const wxColour& clr);
     void SetTextBkColor(const wxColour& clr);
     void SetBkColor(const wxColour& clr);
@@ -105,6 +122,8 @@ public:
     // Draws the part of the row area inside rcUpdate (row-area coordinates).
     void PaintRows(wxDC& dc, const wxRect& rcUpdate);
     void DrawItem(wxDC& dc, int nItem, const wxRect& rcItem, bool bHasFocus);
+    // The state image and the row's image with its overlay.
+    void DrawImages(wxDC& dc, int nItem, const wxRect& rcItem, bool bSelected);
 
 private:
     friend class CListExBody;
@@ -144,6 +163,7 @@ private:
     bool m_bFullRowSel = false;
     bool m_bClientWidthSel = true;
     int m_cxClient = 0;
+    int m_cxStateImageOffset = 0;
     wxColour m_clrText;
     wxColour m_clrTextBk;
     wxColour m_clrBkgnd;
@@ -159,4 +179,9 @@ private:
     int m_nEditItem = -1;
     int m_nPendingEdit = -1;  // row whose second slow click waits for the timer
     int m_nUpdateLock = 0;
+    int m_nFocusRepaints = 0;
+
+    wxImageList* m_pSmallImages = nullptr;
+    wxImageList* m_pStateImages = nullptr;
+    int m_overlayImages[15] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };

@@ -31,7 +31,7 @@ int CListRows::InsertItem(int nItem, std::intptr_t lParam) {
         return -1;
     }
     nItem = std::min(nItem, GetItemCount());
-    m_rows.insert(m_rows.begin() + nItem, CRow{lParam, 0, {}});
+    m_rows.insert(m_rows.begin() + nItem, CRow{lParam, 0, 0, {}});
     if (m_nFocused >= nItem) {
         ++m_nFocused;
     }
@@ -99,6 +99,18 @@ std::intptr_t CListRows::GetItemData(int nItem) const {
 
 unsigned CListRows::GetItemState(int nItem, unsigned nMask) const {
     return IsItem(nItem) ? m_rows[static_cast<std::size_t>(nItem)].nState & nMask : 0;
+}
+
+int CListRows::GetItemImage(int nItem) const {
+    return IsItem(nItem) ? m_rows[static_cast<std::size_t>(nItem)].nImage : -1;
+}
+
+bool CListRows::SetItemImage(int nItem, int nImage) {
+    if (!IsItem(nItem)) {
+        return false;
+    }
+    m_rows[static_cast<std::size_t>(nItem)].nImage = nImage;
+    return true;
 }
 
 bool CListRows::SetItemState(int nItem, unsigned nState, unsigned nMask) {

@@ -12,6 +12,9 @@ constexpr unsigned LVIS_FOCUSED = 0x0001;
 constexpr unsigned LVIS_SELECTED = 0x0002;
 constexpr unsigned LVIS_CUT = 0x0004;
 constexpr unsigned LVIS_DROPHILITED = 0x0008;
+// Overlay image (1 to 15) and state image (1 to 15) of a row, 0 for none.
+constexpr unsigned LVIS_OVERLAYMASK = 0x0F00;
+constexpr unsigned LVIS_STATEIMAGEMASK = 0xF000;
 // Which item GetNextItem looks for.
 constexpr unsigned LVNI_ALL = 0x0000;
 constexpr unsigned LVNI_FOCUSED = 0x0001;
@@ -54,6 +57,9 @@ public:
     std::intptr_t GetItemData(int nItem) const;
 
     unsigned GetItemState(int nItem, unsigned nMask) const;
+    // The row's image in the small image list; -1 when the row has none.
+    int GetItemImage(int nItem) const;
+    bool SetItemImage(int nItem, int nImage);
     // nItem -1 sets the state of every row.
     bool SetItemState(int nItem, unsigned nState, unsigned nMask);
     // The next row after nStart (-1: from the first) that has the flags' states.
@@ -68,6 +74,7 @@ private:
     struct CRow {
         std::intptr_t lParam = 0;
         unsigned nState = 0;
+        int nImage = 0;
         std::vector<std::string> texts;  // empty: the texts come from the callback
     };
     bool IsItem(int nItem) const { return nItem >= 0 && nItem < GetItemCount(); }

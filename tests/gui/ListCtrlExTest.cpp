@@ -3,6 +3,7 @@
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/headerctrl.h>
+#include <wx/imaglist.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
@@ -379,6 +380,13 @@ TEST_F(ListCtrlExTest, SelectedRowIsHighlightedUpToTheClientWidth) {
     image = Paint(m_pList);
     EXPECT_TRUE(HasColour(image, 140, nRow + 1, clrHighlight));
 
+    // The highlight may also end at the last column.
+    m_pList->SetClientWidthSel(false);
+    image = Paint(m_pList);
+    EXPECT_FALSE(HasColour(image, x, nRow + nRow / 2, clrHighlight));
+    EXPECT_TRUE(HasColour(image, 250, nRow + 1, clrHighlight));
+    m_pList->SetClientWidthSel(true);
+
     // Without full-row mode only the first column is highlighted.
     m_pList->SetFullRowSel(false);
     image = Paint(m_pList);
@@ -440,6 +448,77 @@ TEST_F(ListCtrlExTest, LongTextsEndInDotsAndFitTheirColumn) {
     }
     EXPECT_GE(nFirstInk, 186);
     EXPECT_LT(nFirstInk, 196);
+}
+
+TEST_F(ListCtrlExTest, FocusMovesToAndFromTheEditBoxWithoutRepaintingRows) {
+    Fill(3);
+    Click(1);
+    wxWindow* pBody = m_pList->GetBody();
+    const auto focusEvent = [pBody](wxEventType type, wxWindow* pOther) {
+        wxFocusEvent event(type, pBody->GetId());
+        event.SetWindow(pOther);
+        event.SetEventObject(pBody);
+        pBody->GetEventHandler()->ProcessEvent(event);
+    };
+    const int nBefore = m_pList->GetFocusRepaintCount();
+    focusEvent(wxEVT_KILL_FOCUS, g_pTestFrame);
+    EXPECT_EQ(m_pList->GetFocusRepaintCount(), nBefore + 1);
+
+    focusEvent(wxEVT_SET_FOCUS, g_pTestFrame);
+    Key(WXK_F2);
+    wxTextCtrl* pEdit = m_pList->GetEditControl();
+    ASSERT_NE(pEdit, nullptr);
+    focusEvent(wxEVT_KILL_FOCUS, pEdit);
+    Key(pEdit, WXK_ESCAPE);
+    focusEvent(wxEVT_SET_FOCUS, pEdit);
+    EXPECT_EQ(m_pList->GetFocusRepaintCount(), nBefore + 2);
+}
+
+wxBitmap SolidBitmap(int nSize, const wxColour& clr) {
+    wxImage image(nSize, nSize);
+    image.SetRGB(wxRect(0, 0, nSize, nSize), clr.Red(), clr.Green(), clr.Blue());
+    return wxBitmap(image);
+}
+
+TEST_F(ListCtrlExTest, ImagesStandBeforeTheLabelAndFadeIntoTheHighlight) {
+    Fill(2);
+    wxImageList smallImages(16, 16);
+    smallImages.Add(SolidBitmap(16, *wxRED));
+    wxImageList stateImages(12, 12);
+    stateImages.Add(SolidBitmap(12, *wxGREEN));
+    EXPECT_EQ(m_pList->SetImageList(&smallImages, LVSIL_SMALL), nullptr);
+    EXPECT_EQ(m_pList->SetImageList(&stateImages, LVSIL_STATE), nullptr);
+    m_pList->SetItemState(0, 1u << 12, LVIS_STATEIMAGEMASK);
+    Click(1);
+
+    const wxColour clrHighlight = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+    const wxColour clrBack = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+    const int nRow = m_pList->GetRowHeight();
+    const int yMiddle = nRow / 2;
+    wxImage image = Paint(m_pList);
+    // Row 0: the state image at the row's left, the red image right of it.
+    EXPECT_TRUE(HasColour(image, 2, 1, *wxGREEN));
+    EXPECT_TRUE(HasColour(image, 12 + 8, yMiddle, *wxRED));
+    // Row 1 is selected: no state image, the image half red, half highlight,
+    // and the highlight starting at the label right of the image.
+    const wxColour clrBlend((255 + clrHighlight.Red()) / 2, clrHighlight.Green() / 2,
+                            clrHighlight.Blue() / 2);
+    EXPECT_TRUE(HasColour(image, 2, nRow + 1, clrBack));
+    EXPECT_TRUE(HasColour(image, 12 + 8, nRow + yMiddle, clrBlend));
+    EXPECT_TRUE(HasColour(image, 12 + 16 + 1, nRow + 1, clrHighlight));
+    // A cut row's image fades into the background.
+    m_pList->SetItemState(0, LVIS_CUT, LVIS_CUT);
+    image = Paint(m_pList);
+    EXPECT_TRUE(
+        HasColour(image, 12 + 8, yMiddle,
+                  wxColour((255 + clrBack.Red()) / 2, clrBack.Green() / 2, clrBack.Blue() / 2)));
+
+    // Without the state images the row's image moves to the row's left edge.
+    EXPECT_EQ(m_pList->SetImageList(nullptr, LVSIL_STATE), &stateImages);
+    image = Paint(m_pList);
+    EXPECT_TRUE(HasColour(image, 8, nRow + yMiddle, clrBlend));
+    EXPECT_TRUE(HasColour(image, 16 + 1, nRow + 1, clrHighlight));
+    m_pList->SetImageList(nullptr, LVSIL_SMALL);
 }
 
 }  // namespace
