@@ -1,0 +1,30 @@
+// The shell's services: opening a document or link with the desktop's
+// handler, which program opens a kind of file, starting a program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Opens the file or URL the desktop's way (xdg-open, started without a
+// shell). Returns a value greater than 32 on success, else the error code of
+// the Windows open action that fits what went wrong: 2 not found, 5 access
+// denied, 8 out of memory, 31 no application to open it.
+int ShellOpen(const std::string& strFile);
+
+// Starts a program with exactly these arguments (argument 0 included), without
+// a shell and without waiting. False when it could not be started.
+bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args);
+
+// The program that opens a file of this name, as the desktop's default
+// application for its type (".htm" and ".html" are text/html). Returns a value
+// greater than 32 and the program's full path on success, as the Windows
+// lookup does; 31 when no program is associated, 2 when the file is missing.
+int FindExecutable(const std::string& strFile, std::string& strProgram);
+
+// Looks a program name up in PATH; a name with a "/" is taken as it is.
+// Empty when it is not an executable file.
+std::string SearchPath(const std::string& strName);
+
+// The first word of a desktop entry's Exec line, quotes removed; empty when
+// the line has none.
+std::string ExecProgram(const std::string& strExec);
