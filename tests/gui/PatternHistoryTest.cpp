@@ -122,8 +122,9 @@ TEST_F(PatternHistoryTest, AFullHistoryDropsTheOldestAndAllOfItComesBack) {
     {
         CPatternHistory history("Patterns", 16);
         for (int i = 0; i <= 16; ++i) {
-            m_pBox->ChangeValue("p" + std::to_string(i));
-            history.Remember("p" + std::to_string(i), i, *m_pBox);
+            const std::string strText = std::string("p").append(std::to_string(i));
+            m_pBox->ChangeValue(strText);
+            history.Remember(strText, i, *m_pBox);
         }
         expected = Both(history, *m_pBox);
         ASSERT_EQ(expected.size(), 16u);
