@@ -15,6 +15,10 @@ void SetProcessArguments(int argc, const char* const* argv) {
     Arguments().assign(argv, argv + argc);
 }
 
+const std::vector<std::string>& GetProcessArguments() {
+    return Arguments();
+}
+
 bool IsSwitch(const std::string& strArg, const char* pszName) {
     return strArg.size() > 1 && (strArg[0] == '-' || strArg[0] == '/') &&
            CompareNoCase(strArg.data() + 1, strArg.size() - 1, pszName, std::strlen(pszName)) == 0;

@@ -6,6 +6,7 @@
 
 // Keeps the arguments that GetCommandLineOption looks through (argv[0] included).
 void SetProcessArguments(int argc, const char* const* argv);
+const std::vector<std::string>& GetProcessArguments();
 
 // Finds the switch written after "-" or "/" in any letter case. strValue gets
 // the next argument, whatever it is, and is left as it was when the switch is

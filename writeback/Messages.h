@@ -16,3 +16,10 @@ inline std::string FormatText(const char* pszTemplate, const std::string& strArg
     const std::size_t nAt = strText.find("%s");
     return nAt == std::string::npos ? strText : strText.replace(nAt, 2, strArg);
 }
+
+// The message for a link the open action refused with nCode (32 or less).
+std::string OpenFailureMessage(const std::string& strURL, unsigned nCode);
+
+// A command's string cut at its first line feed (at most 256 characters
+// before it): the prompt, as the context menu shows it.
+std::string MenuLabel(const char* pszString);

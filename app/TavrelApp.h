@@ -1,0 +1,29 @@
+// The application: one instance per user, the settings, then the document,
+// the main window and its view, whose first update runs the import.
+#pragma once
+
+#include <wx/app.h>
+
+#include <memory>
+
+class CMainFrame;
+class CSingleInstance;
+class CTavrelDoc;
+
+class CTavrelApp : public wxApp {
+public:
+    CTavrelApp();
+    ~CTavrelApp() override;
+
+    bool OnInit() override;
+    int OnExit() override;
+
+    void OnAppAbout(wxCommandEvent& event);
+    void OnHelpTips(wxCommandEvent& event);
+
+private:
+    std::unique_ptr<CSingleInstance> m_pInstance;
+    CTavrelDoc* m_pDoc = nullptr;
+};
+
+wxDECLARE_APP(CTavrelApp);

@@ -1,0 +1,43 @@
+// The application's icon: a bookmark ribbon, 32 by 32 pixels.
+#pragma once
+
+// clang-format off
+static const char* const g_appIconXpm[] = {
+"32 32 4 1",
+". c None",
+"b c #2A5DB0",
+"d c #1B3D75",
+"y c #F2C12E",
+"................................",
+"................................",
+"........dddddddddddddddd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........yyyyyyyyyyyyyyyy........",
+"........yyyyyyyyyyyyyyyy........",
+"........yyyyyyyyyyyyyyyy........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbbbbbbbbbd........",
+"........dbbbbbbddbbbbbbd........",
+"........dbbbbbd..dbbbbbd........",
+"........dbbbbd....dbbbbd........",
+"........dbbbd......dbbbd........",
+"........dbbd........dbbd........",
+"........dbd..........dbd........",
+"........dd............dd........",
+"........d..............d........",
+"................................",
+"................................"};
+// clang-format on

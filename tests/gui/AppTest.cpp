@@ -1,0 +1,467 @@
+// The window on fixture stores: start-up, filter and history, header clicks,
+// rename, remove, enable rules, missing stores, settings across starts, the
+// profile choice and the single instance.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/config.h>
+#include <wx/statusbr.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <thread>
+
+#include "app/MainFrame.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
+#include "app/SmallDialogs.h"
+#include "app/TavrelDoc.h"
+#include "res/Resource.h"
+#include "tests/TestSupport.h"
+#include "view/PatternHistory.h"
+#include "view/TVLDlg.h"
+
+extern char** environ;
+
+namespace {
+
+// Nine Netscape bookmarks; one Favorites shortcut, newer than all of them.
+constexpr const char* kNetscapeFile =
+    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n"
+    "<DL><p>\n"
+    "    <DT><H3 ADD_DATE=\"900000000\">News</H3>\n"
+    "    <DL><p>\n"
+    "        <DT><A HREF=\"https://news.example/a\" ADD_DATE=\"1000000000\">Alpha</A>\n"
+    "        <DT><A HREF=\"https://news.example/b\" ADD_DATE=\"1000000000\">beta</A>\n"
+    "        <DT><A HREF=\"https://news.example/c\" ADD_DATE=\"1100000000\">Gamma</A>\n"
+    "    </DL><p>\n"
+    "    <DT><H3 ADD_DATE=\"900000000\">Webmail</H3>\n"
+    "    <DL><p>\n"
+    "        <DT><A HREF=\"https://inbox.example/\" ADD_DATE=\"1200000000\">Inbox</A>\n"
+    "    </DL><p>\n"
+    "    <DT><A HREF=\"https://mail.example/\" ADD_DATE=\"1300000000\">Post</A>\n"
+    "    <DT><A HREF=\"https://d.example/\" ADD_DATE=\"1050000000\">Delta</A>\n"
+    "    <DT><A HREF=\"https://e.example/\" ADD_DATE=\"1060000000\">Epsilon</A>\n"
+    "    <DT><A HREF=\"https://z.example/\" ADD_DATE=\"1070000000\">Zeta</A>\n"
+    "    <DT><A HREF=\"https://eta.example/\" ADD_DATE=\"1080000000\">Eta</A>\n"
+    "</DL><p>\n";
+
+// Answers a modal dialog of type T by running a function on it.
+template <class T>
+class CExpectDialog : public wxExpectModalBase<T, CExpectDialog<T>> {
+public:
+    explicit CExpectDialog(std::function<int(T&)> answer) : m_answer(std::move(answer)) {}
+
+protected:
+    int OnInvoked(T* pDialog) const override { return m_answer(*pDialog); }
+
+private:
+    std::function<int(T&)> m_answer;
+};
+
+const std::vector<std::string> kStartOrder = {"Wiki", "Post",    "Inbox", "Gamma", "Eta",
+                                              "Zeta", "Epsilon", "Delta", "Alpha", "beta"};
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        std::copy(std::begin(kInitialSortKeys), std::end(kInitialSortKeys), g_sortKeys);
+        const int defaults[COL_COUNT] = {300, 100, 70, 35, 800};
+        for (int i = 0; i < COL_COUNT; ++i) {
+            g_columns[i].nWidth = defaults[i];
+        }
+        m_dir.Write("stores/bookmark.htm", kNetscapeFile);
+        m_dir.Write("stores/Favorites/Wiki.url",
+                    "[InternetShortcut]\r\nURL=https://wiki.example/\r\n");
+        WriteRegistry(true, true, "");
+    }
+    void TearDown() override {
+        Close();
+        delete wxConfigBase::Set(nullptr);
+        unsetenv("TZ");
+        tzset();
+    }
+
+    void WriteRegistry(bool bFavorites, bool bNetscape, const std::string& strExtra) {
+        std::string str = "Windows Registry Editor Version 5.00\n\n";
+        if (bFavorites) {
+            str +=
+                "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                "User Shell Folders]\n\"Favorites\"=\"" +
+                m_dir / "stores/Favorites" + "\"\n\n";
+        }
+        if (bNetscape) {
+            str +=
+                "[HKEY_CURRENT_USER\\Software\\Netscape\\Netscape Navigator\\Bookmark List]\n"
+                "\"File Location\"=\"" +
+                m_dir / "stores/bookmark.htm" + "\"\n\n";
+        }
+        m_dir.Write("registry.reg", str + strExtra);
+        setenv("TAVREL_REGISTRY", (m_dir / "registry.reg").c_str(), 1);
+    }
+
+    // Starts as the application does: settings, document, frame, first update.
+    void Start() {
+        InstallSettings();
+        m_pDoc = new CTavrelDoc;
+        m_pFrame = new CMainFrame(m_pDoc);
+        m_pView = m_pFrame->GetView();
+        m_pView->OnInitialUpdate();
+        m_pFrame->Show();
+    }
+    // Closes as the user does, and writes the settings file.
+    void Close() {
+        if (m_pFrame == nullptr) {
+            return;
+        }
+        m_pFrame->Close(true);
+        wxConfigBase::Get()->Flush();
+        delete m_pDoc;
+        m_pDoc = nullptr;
+        m_pFrame = nullptr;
+        m_pView = nullptr;
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+    }
+
+    const CListRows& Rows() const { return m_pView->m_list->GetRows(); }
+    CBookmark* Record(int nRow) const {
+        return reinterpret_cast<CBookmark*>(Rows().GetItemData(nRow));
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (int i = 0; i < Rows().GetItemCount(); ++i) {
+            names.push_back(Record(i)->m_strName);
+        }
+        return names;
+    }
+    wxString Pane(int n) const { return m_pFrame->GetStatusBar()->GetStatusText(n); }
+    void Select(std::initializer_list<int> rows) {
+        m_pView->m_list->SetItemState(-1, 0, LVIS_SELECTED);
+        for (int n : rows) {
+            m_pView->m_list->SetItemState(n, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    // A command as the menu, the tool bar or an accelerator send it.
+    void Command(int nId) {
+        wxCommandEvent event(wxEVT_MENU, nId);
+        event.SetEventObject(m_pFrame);
+        m_pFrame->ProcessWindowEvent(event);
+    }
+    bool Enabled(int nId) {
+        wxUpdateUIEvent event(nId);
+        event.SetEventObject(m_pFrame);
+        m_pFrame->ProcessWindowEvent(event);
+        return event.GetSetEnabled() && event.GetEnabled();
+    }
+    void TypeFilter(const char* psz) { m_pView->m_comboFilter->SetValue(wxString::FromUTF8(psz)); }
+    void ClickList() {
+        CListExEvent event(wxEVT_LISTEX_CLICK, IDC_LIST);
+        event.SetEventObject(m_pView->m_list);
+        m_pView->m_list->GetEventHandler()->ProcessEvent(event);
+    }
+    std::vector<std::string> History() const {
+        std::vector<std::string> texts;
+        for (unsigned i = 0; i < m_pView->m_comboFilter->GetCount(); ++i) {
+            texts.push_back(m_pView->m_comboFilter->GetString(i).utf8_string());
+        }
+        return texts;
+    }
+    void ClickHeader(int nColumn) {
+        CListExEvent event(wxEVT_LISTEX_COLUMN_CLICK, IDC_LIST);
+        event.m_nColumn = nColumn;
+        event.SetEventObject(m_pView->m_list);
+        m_pView->m_list->GetEventHandler()->ProcessEvent(event);
+    }
+
+    CTempDir m_dir;
+    CTavrelDoc* m_pDoc = nullptr;
+    CMainFrame* m_pFrame = nullptr;
+    CTVLDlg* m_pView = nullptr;
+};
+
+TEST_F(AppTest, StartUpShowsEveryBookmarkNewestFirstWithItsTextsAndCounts) {
+    Start();
+    EXPECT_EQ(m_pFrame->GetTitle(), "Tavrel");
+    EXPECT_EQ(Names(), kStartOrder);
+    const int nGamma = 3;
+    const char* const texts[] = {"Gamma", "News", "04-11-09", "NS", "https://news.example/c"};
+    for (int nCol = 0; nCol < COL_COUNT; ++nCol) {
+        EXPECT_EQ(Rows().GetItemText(nGamma, nCol), texts[nCol]) << nCol;
+    }
+    EXPECT_EQ(Rows().GetItemText(0, COL_BROWSER), "IE");
+    EXPECT_EQ(Pane(1), "10");
+    EXPECT_EQ(Pane(2), "10");
+    EXPECT_EQ(Pane(0), "Ready");
+    // First start: no stored settings, so both bars are hidden and the
+    // columns have their default widths.
+    EXPECT_FALSE(m_pFrame->GetStatusBar()->IsShown());
+    EXPECT_FALSE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_EQ(Rows().GetColumnWidth(COL_URL), 800);
+    EXPECT_TRUE(m_pView->m_checkExplorer->IsShown());
+    EXPECT_TRUE(m_pView->m_checkNetscape->IsEnabled());
+}
+
+TEST_F(AppTest, TypingFiltersAndClicksBuildTheHistory) {
+    Start();
+    TypeFilter("mail");
+    // Inbox is in the folder Webmail; Post's URL holds "mail".
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Post", "Inbox"}));
+    EXPECT_EQ(Pane(1), "2");
+    EXPECT_EQ(Pane(2), "10");
+    TypeFilter("");
+    EXPECT_EQ(Pane(1), "10");
+
+    for (const char* psz : {"b", "a"}) {
+        TypeFilter(psz);
+        ClickList();
+    }
+    TypeFilter("c");
+    ClickList();
+    EXPECT_EQ(History(), (std::vector<std::string>{"c", "a", "b"}));
+    TypeFilter("a");
+    ClickList();
+    EXPECT_EQ(History(), (std::vector<std::string>{"a", "c", "b"}));
+    EXPECT_EQ(m_pView->m_comboFilter->GetSelection(), 0);
+    TypeFilter("News");
+    ClickList();
+    TypeFilter("NEWS");
+    ClickList();
+    EXPECT_EQ(History().size(), 5u);
+
+    // Choosing an entry filters with it and leaves the history's order.
+    m_pView->m_comboFilter->SetSelection(2);
+    wxCommandEvent choose(wxEVT_COMBOBOX, IDC_FILTER);
+    choose.SetEventObject(m_pView->m_comboFilter);
+    m_pView->m_comboFilter->GetEventHandler()->ProcessEvent(choose);
+    EXPECT_STREQ(m_pView->m_szFilter, "A");
+    EXPECT_EQ(History(), (std::vector<std::string>{"NEWS", "News", "a", "c", "b"}));
+}
+
+TEST_F(AppTest, HeaderClicksChangeTheKeysAndKeepEachColumnsDirection) {
+    Start();
+    ClickHeader(COL_NAME);
+    EXPECT_EQ(std::vector<int>(g_sortKeys, g_sortKeys + 4), (std::vector<int>{1, 3, 1, 0}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Alpha", "beta", "Delta", "Epsilon", "Eta",
+                                                 "Gamma", "Inbox", "Post", "Wiki", "Zeta"}));
+    ClickHeader(COL_NAME);
+    EXPECT_EQ(m_pView->m_sortDir[COL_NAME], -1);
+    EXPECT_EQ(Names().front(), "Zeta");
+    ClickHeader(COL_URL);
+    EXPECT_EQ(std::vector<int>(g_sortKeys, g_sortKeys + 4), (std::vector<int>{5, 1, 3, 1}));
+    EXPECT_EQ(m_pView->m_sortDir[COL_NAME], -1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Delta", "Epsilon", "Eta", "Inbox", "Post",
+                                                 "Alpha", "beta", "Gamma", "Wiki", "Zeta"}));
+    // A new filter keeps the order of the keys.
+    TypeFilter("news");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Alpha", "beta", "Gamma"}));
+}
+
+TEST_F(AppTest, RenameIsAcceptedRefusedOrCancelled) {
+    Start();
+    CBookmark* pPost = Record(1);
+    const std::string strNew = "Postbox";
+    EXPECT_TRUE(m_pView->OnEndLabelEdit(1, &strNew));
+    EXPECT_EQ(pPost->m_strName, "Postbox");
+    EXPECT_EQ(pPost->m_strOrigName, "Post");
+    const std::string strAgain = "Mailbox";
+    EXPECT_TRUE(m_pView->OnEndLabelEdit(1, &strAgain));
+    EXPECT_EQ(pPost->m_strOrigName, "Post");  // the name before the first rename
+    const std::string strEmpty;
+    EXPECT_FALSE(m_pView->OnEndLabelEdit(1, &strEmpty));
+    EXPECT_FALSE(m_pView->OnEndLabelEdit(1, nullptr));
+    EXPECT_EQ(pPost->m_strName, "Mailbox");
+
+    // Through the list's own edit box: Escape keeps the name, Enter renames,
+    // and an unchanged name still counts as renamed.
+    CBookmark* pInbox = Record(2);
+    ASSERT_TRUE(m_pView->m_list->EditLabel(2));
+    m_pView->m_list->EndEditLabel(true);
+    EXPECT_TRUE(pInbox->m_strOrigName.empty());
+    ASSERT_TRUE(m_pView->m_list->EditLabel(2));
+    m_pView->m_list->EndEditLabel(false);
+    EXPECT_EQ(pInbox->m_strOrigName, "Inbox");
+    EXPECT_EQ(Rows().GetItemText(2, 0), "Inbox");
+    // The next fill sorts by the new names.
+    TypeFilter("x");
+    TypeFilter("");
+    EXPECT_EQ(Names()[1], "Mailbox");
+}
+
+TEST_F(AppTest, RemoveTakesExactlyTheSelectedRowsAndMarksTheirRecords) {
+    Start();
+    Select({1, 2, 6});
+    Command(ID_BOOKMARKS_REMOVE);
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Wiki", "Gamma", "Eta", "Zeta", "Delta", "Alpha", "beta"}));
+    int nRemoved = 0;
+    for (int i = 0; i < m_pView->m_bookmarks.GetSize(); ++i) {
+        const CBookmark* pMark = m_pView->BookmarkAt(i);
+        if (pMark->m_nFlags & BMF_REMOVED) {
+            ++nRemoved;
+            EXPECT_TRUE(pMark->m_strName == "Post" || pMark->m_strName == "Inbox" ||
+                        pMark->m_strName == "Epsilon")
+                << pMark->m_strName;
+        }
+    }
+    EXPECT_EQ(nRemoved, 3);
+    EXPECT_EQ(Pane(1), "10");  // until the next fill
+    TypeFilter("");
+    EXPECT_EQ(Pane(2), "7");
+}
+
+TEST_F(AppTest, CommandsFollowTheirEnableRules) {
+    Start();
+    struct {
+        std::initializer_list<int> rows;
+        bool bAny;
+        bool bOne;
+    } const cases[] = {{{}, false, false}, {{4}, true, true}, {{4, 5}, true, false}};
+    for (const auto& c : cases) {
+        Select(c.rows);
+        EXPECT_EQ(Enabled(ID_BOOKMARKS_REMOVE), c.bAny);
+        EXPECT_EQ(Enabled(ID_BOOKMARKS_CREATEHTML), c.bAny);
+        EXPECT_EQ(Enabled(ID_EDIT_COPY_URLS), c.bAny);
+        EXPECT_EQ(m_pView->IsCommandEnabled(IDOK), c.bOne);
+        EXPECT_TRUE(Enabled(ID_EDIT_SELECT_ALL));
+        EXPECT_TRUE(Enabled(ID_BOOKMARKS_SAVE));
+    }
+    Select({});
+    Command(ID_BOOKMARKS_REMOVE);  // disabled: nothing happens
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+    m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
+    Command(ID_EDIT_SELECT_ALL);
+    EXPECT_EQ(Rows().GetSelectedCount(), 10);
+    EXPECT_EQ(Rows().GetFocusedItem(), 3);
+}
+
+TEST_F(AppTest, AMissingStoreHidesItsBoxAndDisablesTheOther) {
+    WriteRegistry(true, false, "");
+    Start();
+    EXPECT_FALSE(m_pView->m_checkNetscape->IsShown());
+    EXPECT_TRUE(m_pView->m_checkExplorer->IsShown());
+    EXPECT_FALSE(m_pView->m_checkExplorer->IsEnabled());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Wiki"}));
+    Close();
+
+    WriteRegistry(false, false, "");
+    Start();
+    EXPECT_FALSE(m_pView->m_checkNetscape->IsShown());
+    EXPECT_FALSE(m_pView->m_checkExplorer->IsShown());
+    EXPECT_EQ(Rows().GetItemCount(), 0);
+    EXPECT_EQ(m_pView->m_nMissing, STORE_FAVORITES | STORE_NETSCAPE);
+}
+
+TEST_F(AppTest, SettingsAreWrittenAtCloseAndReadAtTheNextStart) {
+    Start();
+    m_pView->m_list->SetColumnWidth(COL_NAME, 250);
+    m_pView->m_list->SetColumnWidth(COL_URL, 0x1F4);
+    for (const char* psz : {"wiki", "caf\xC3\xA9", "a,b"}) {
+        TypeFilter(psz);
+        ClickList();
+    }
+    Command(ID_VIEW_TOOLBAR);
+    Command(ID_VIEW_STATUS_BAR);
+    m_pFrame->SetSize(40, 50, 700, 420);
+    const wxRect rcBefore = m_pFrame->GetRect();
+    Close();
+
+    EXPECT_EQ(GetProfileString("Settings", "ColumnWidth"), "250,100,70,35,500");
+    EXPECT_EQ(GetProfileString("Patterns", "0"), "0,a,b");
+    EXPECT_EQ(GetProfileInt("Settings", "ToolBar", -1), 1);
+    EXPECT_EQ(GetProfileInt("Settings", "StatusBar", -1), 1);
+    CWindowPlacement wp;
+    ASSERT_TRUE(LoadWindowPlacement(wp));
+    EXPECT_EQ(wp.nRight - wp.nLeft, rcBefore.width);
+
+    Start();
+    EXPECT_EQ(Rows().GetColumnWidth(COL_NAME), 250);
+    EXPECT_EQ(Rows().GetColumnWidth(COL_URL), 500);
+    EXPECT_EQ(History(), (std::vector<std::string>{"a,b", "caf\xC3\xA9", "wiki"}));
+    // The most recent pattern filters the first fill.
+    EXPECT_EQ(m_pView->m_comboFilter->GetValue(), "a,b");
+    EXPECT_EQ(Rows().GetItemCount(), 0);
+    EXPECT_TRUE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_TRUE(m_pFrame->GetStatusBar()->IsShown());
+    EXPECT_EQ(m_pFrame->GetSize(), rcBefore.GetSize());
+}
+
+TEST_F(AppTest, BadSettingsFallBackToDefaults) {
+    m_dir.Write("config/tavrel/settings.conf",
+                "[Settings]\nWindowPos=0,1,-1,-1,-1,-1,10,20,500\nColumnWidth=junk\n"
+                "ToolBar=yes\n[Patterns]\n0=no number\n1=7\n2=\n3=lost\n\x01\xFF[broken\n");
+    Start();
+    EXPECT_EQ(m_pFrame->GetSize(), wxSize(900, 600));  // the nine-field placement is ignored
+    EXPECT_EQ(Rows().GetColumnWidth(COL_NAME), 300);
+    EXPECT_FALSE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_EQ(History(), (std::vector<std::string>{"no number", "7"}));
+    EXPECT_EQ(m_pDoc->m_pHistory->GetEntry(1)->m_nValue, 7);
+}
+
+TEST_F(AppTest, TheProfileDialogAppearsOnlyForTwoUsableProfiles) {
+    const auto profile = [this](const std::string& strUser) {
+        m_dir.Write("profiles/" + strUser + "/BOOKMARK.HTM",
+                    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<H1>Bookmarks</H1>\n<DL><p>\n"
+                    "<DT><A HREF=\"https://" +
+                        strUser + ".example/\">" + strUser + "</A>\n</DL><p>\n");
+        return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Netscape\\Netscape Navigator\\Users\\" + strUser +
+               "]\n\"DirRoot\"=\"" + m_dir / ("profiles/" + strUser) + "\"\n\n";
+    };
+    WriteRegistry(false, false, profile("solo"));
+    Start();  // one profile: taken without a dialog
+    EXPECT_EQ(Names(), (std::vector<std::string>{"solo"}));
+    Close();
+
+    WriteRegistry(false, false, profile("anna") + profile("ben"));
+    wxTEST_DIALOG(Start(), CExpectDialog<CProfileDlg>([](CProfileDlg& dlg) {
+                      wxDynamicCast(dlg.FindWindow(IDC_USERS), wxComboBox)->SetSelection(1);
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"ben"}));
+}
+
+TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
+    CSingleInstance first(m_dir / "config/tavrel");
+    ASSERT_TRUE(first.ActivatePreviousInstance());
+    bool bActivated = false;
+    ASSERT_TRUE(first.Listen([&] { bActivated = true; }));
+
+    const std::string strProgram = TAVREL_GUI;
+    char* const argv[] = {const_cast<char*>(strProgram.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), nullptr, nullptr, argv, environ), 0);
+    int nStatus = -1;
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < tEnd) {
+        wxTheApp->Yield(true);
+        int nChild = 0;
+        if (nStatus == -1 && waitpid(pid, &nChild, WNOHANG) == pid) {
+            nStatus = nChild;
+        }
+        if (nStatus != -1 && bActivated) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (nStatus == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &nStatus, 0);
+        FAIL() << "the second start did not end";
+    }
+    EXPECT_TRUE(WIFEXITED(nStatus));
+    EXPECT_TRUE(bActivated);
+}
+
+}  // namespace

@@ -1,0 +1,553 @@
+#include "view/TVLDlg.h"
+
+#include <wx/checkbox.h>
+#include <wx/clipbrd.h>
+#include <wx/combobox.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/DialogUnits.h"
+#include "app/Settings.h"
+#include "app/SmallDialogs.h"
+#include "app/TavrelDoc.h"
+#include "discovery/CommandLine.h"
+#include "platform/Shell.h"
+#include "res/Resource.h"
+#include "res/Templates.h"
+#include "view/PatternHistory.h"
+#include "writeback/Messages.h"
+
+namespace {
+
+int CompareRowsOfView(std::intptr_t lParam1, std::intptr_t lParam2, std::intptr_t lParamSort) {
+    return CTVLDlgBase::CompareRows(reinterpret_cast<const CBookmark*>(lParam1),
+                                    reinterpret_cast<const CBookmark*>(lParam2),
+                                    reinterpret_cast<const CTVLDlgBase*>(lParamSort));
+}
+
+CBookmark* RecordOf(std::intptr_t lParam) {
+    return reinterpret_cast<CBookmark*>(lParam);
+}
+
+// The filter box's text as the program's bytes, cut as the filter is.
+std::string FilterBytes(const wxString& strText) {
+    std::string str = TextToBytes(strText, false);
+    if (str.size() > 63) {
+        str.resize(63);
+    }
+    return str;
+}
+
+}  // namespace
+
+CTVLDlg::CTVLDlg(wxWindow* pParent, CTavrelDoc* pDoc)
+    : wxPanel(pParent, IDD_TAVREL_FORM), m_pDoc(pDoc) {
+    CreateControls();
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+        event.Skip();
+        const wxSize size = GetClientSize();
+        Layout(size.x, size.y);
+    });
+    Bind(wxEVT_MENU, &CTVLDlg::OnCommand, this);
+    // Enter opens the focused row, as the form's default command; not while
+    // a name is being edited, where it ends the edit.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        const int nKey = event.GetKeyCode();
+        if ((nKey == WXK_RETURN || nKey == WXK_NUMPAD_ENTER) &&
+            m_list->GetEditControl() == nullptr && !event.HasAnyModifiers()) {
+            wxCommandEvent command(wxEVT_MENU, IDOK);
+            command.SetEventObject(this);
+            ProcessWindowEvent(command);
+            return;
+        }
+        event.Skip();
+    });
+    Bind(wxEVT_UPDATE_UI, &CTVLDlg::OnUpdateCommand, this);
+}
+
+CTVLDlg::~CTVLDlg() {
+    if (m_pStatusDlg != nullptr) {
+        m_pStatusDlg->Destroy();
+    }
+}
+
+void CTVLDlg::CreateControls() {
+    const CDialogTemplate* pTemplate = FindDialogTemplate(IDD_TAVREL_FORM);
+    for (std::size_t i = 0; i < pTemplate->nItems; ++i) {
+        const CDialogItem& item = pTemplate->pItems[i];
+        if (item.nId == IDC_LIST) {
+            const wxRect rc = DialogUnitsToPixels(this, item.x, item.y, item.cx, item.cy);
+            m_list = new CListCtrlEx(this, IDC_LIST, rc.GetPosition(), rc.GetSize());
+            continue;
+        }
+        wxWindow* pWindow = CreateDialogItem(this, item);
+        if (item.nId == IDC_FILTER) {
+            m_comboFilter = wxDynamicCast(pWindow, wxComboBox);
+        } else if (item.nId == IDC_ADD_EXPLORER) {
+            m_checkExplorer = wxDynamicCast(pWindow, wxCheckBox);
+        } else if (item.nId == IDC_ADD_NETSCAPE) {
+            m_checkNetscape = wxDynamicCast(pWindow, wxCheckBox);
+        }
+    }
+    wxASSERT(m_list && m_comboFilter && m_checkExplorer && m_checkNetscape);
+    // The toolkit's controls may be larger than the template's: keep the
+    // boxes beside each other and the list below them.
+    const int xNetscape = m_checkExplorer->GetRect().GetRight() + 8;
+    if (m_checkNetscape->GetPosition().x < xNetscape) {
+        m_checkNetscape->Move(xNetscape, m_checkNetscape->GetPosition().y);
+    }
+    int yBelow = m_list->GetPosition().y;
+    for (const wxWindow* pWindow :
+         {static_cast<wxWindow*>(m_comboFilter), static_cast<wxWindow*>(m_checkExplorer),
+          static_cast<wxWindow*>(m_checkNetscape)}) {
+        yBelow = std::max(yBelow, pWindow->GetRect().GetBottom() + 3);
+    }
+    m_list->Move(m_list->GetPosition().x, yBelow);
+
+    m_list->SetTextCallback([](std::intptr_t lParam, int nColumn) {
+        return GetColumnText(*RecordOf(lParam), nColumn);
+    });
+    m_comboFilter->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
+        if (!m_bSettingFilter) {
+            OnFilterEditChange();
+        }
+    });
+    m_comboFilter->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
+        if (!m_bSettingFilter) {
+            OnFilterSelChange();
+        }
+    });
+    m_list->Bind(wxEVT_LISTEX_COLUMN_CLICK,
+                 [this](CListExEvent& event) { OnColumnClick(event.m_nColumn); });
+    m_list->Bind(wxEVT_LISTEX_CLICK, [this](CListExEvent&) { OnListClick(); });
+    m_list->Bind(wxEVT_LISTEX_DBLCLK, [this](CListExEvent&) { OpenLink(false); });
+    m_list->Bind(wxEVT_LISTEX_RCLICK, [this](CListExEvent&) { ShowContextMenu(); });
+    m_list->Bind(wxEVT_LISTEX_END_LABEL_EDIT, [this](CListExEvent& event) {
+        if (!OnEndLabelEdit(event.m_nItem,
+                            event.m_bEditCancelled ? nullptr : &event.m_strTextBytes)) {
+            event.Veto();
+        }
+    });
+}
+
+void CTVLDlg::OnInitialUpdate() {
+    wxGetTopLevelParent(this)->SetLabel(LoadResString(ID_APP_TITLE));
+    std::string strIgnored;
+    m_bLog = GetCommandLineOption("log", strIgnored, nullptr);
+    GetCommandLineOption("NS", m_strNSOption, nullptr);
+
+    const wxSize size = GetClientSize();
+    Layout(size.x, size.y);
+    m_comboFilter->SetMaxLength(128);
+    m_bSettingFilter = true;
+    m_pDoc->m_pHistory->LoadInto(*m_comboFilter);
+    m_bSettingFilter = false;
+    m_list->SetFullRowSel(true);
+
+    int widths[COL_COUNT];
+    for (int i = 0; i < COL_COUNT; ++i) {
+        widths[i] = g_columns[i].nWidth;
+    }
+    const std::string strWidths = GetProfileString("Settings", "ColumnWidth");
+    if (!strWidths.empty()) {
+        ScanColumnWidths(strWidths, widths);
+    }
+    for (int i = 0; i < COL_COUNT; ++i) {
+        g_columns[i].nWidth = widths[i];
+    }
+    InsertColumns();
+
+    m_nMissing = 0;
+    ImportBookmarks();
+    FindBrowser();
+}
+
+void CTVLDlg::InsertColumns() {
+    for (int i = 0; i < COL_COUNT; ++i) {
+        m_list->InsertColumn(i, LoadResString(g_columns[i].nTitleId), g_columns[i].nWidth);
+        m_sortDir[i] = g_columns[i].nDir;
+    }
+    m_szFilter[0] = '\0';
+}
+
+void CTVLDlg::Layout(int cx, int cy) {
+    if (m_list == nullptr) {
+        return;
+    }
+    // The list fills the view below its fixed top.
+    m_list->SetSize(cx, std::max(cy - m_list->GetPosition().y, 0));
+}
+
+void CTVLDlg::FindBrowser() {
+    std::string strDir;
+    for (const char* pszName : {"TEMPDIR", "TEMP", "TMP", "TMPDIR"}) {
+        const char* pszValue = std::getenv(pszName);
+        if (pszValue != nullptr && *pszValue != '\0') {
+            strDir = pszValue;
+            break;
+        }
+    }
+    if (strDir.empty()) {
+        strDir = "/tmp";
+    }
+    char szStamp[32];
+    const std::time_t tNow = std::time(nullptr);
+    std::strftime(szStamp, sizeof(szStamp), "%y%m%d%H%M%S.HTM", std::localtime(&tNow));
+    const std::string strProbe = strDir + "/$tvl$" + szStamp;
+    std::FILE* pFile = std::fopen(strProbe.c_str(), "wx");
+    if (pFile == nullptr) {
+        return;
+    }
+    std::fclose(pFile);
+    std::string strProgram;
+    if (FindExecutable(strProbe, strProgram) > 32) {
+        m_strBrowserExe = strProgram;
+    }
+    std::remove(strProbe.c_str());
+}
+
+void CTVLDlg::SortRows() {
+    m_list->SortItems(CompareRowsOfView,
+                      reinterpret_cast<std::intptr_t>(static_cast<CTVLDlgBase*>(this)));
+}
+
+void CTVLDlg::FillList() {
+    wxBusyCursor wait;
+    m_list->BeginUpdate();
+    m_list->DeleteAllItems();
+    // Rows that compare equal keep their catalogue order, so filtering the
+    // sorted rows gives what sorting the filtered rows would.
+    if (!m_bOrderValid) {
+        m_order.clear();
+        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+            if (BookmarkAt(i)->IsRow()) {
+                m_order.push_back(BookmarkAt(i));
+            }
+        }
+        SortRowPointers(m_order);
+        m_bOrderValid = true;
+    }
+    int nRow = 0;
+    int nTotal = 0;
+    for (CBookmark* pMark : m_order) {
+        if (!pMark->IsRow()) {
+            continue;
+        }
+        ++nTotal;
+        if (PassesFilter(*pMark)) {
+            m_list->InsertItem(nRow++, reinterpret_cast<std::intptr_t>(pMark));
+        }
+    }
+    m_nShown = nRow;
+    m_list->EndUpdate();
+    SetStatusPane(1, m_nShown);
+    SetStatusPane(2, nTotal);
+}
+
+void CTVLDlg::SetStatusPane(int nPane, int nValue) {
+    wxFrame* pFrame = wxDynamicCast(wxGetTopLevelParent(this), wxFrame);
+    if (pFrame != nullptr && pFrame->GetStatusBar() != nullptr) {
+        pFrame->GetStatusBar()->SetStatusText(wxString::Format("%d", nValue), nPane);
+    }
+}
+
+void CTVLDlg::OnFilterEditChange() {
+    SetFilter(FilterBytes(m_comboFilter->GetValue()));
+    FillList();
+}
+
+void CTVLDlg::OnFilterSelChange() {
+    const int nSel = m_comboFilter->GetSelection();
+    const CPatternHistory* pHistory = m_pDoc->m_pHistory;
+    const CPatternEntry* pEntry =
+        nSel >= 0 && pHistory != nullptr ? pHistory->GetEntry(nSel) : nullptr;
+    if (pEntry == nullptr) {
+        return;
+    }
+    SetFilter(pEntry->m_strText);
+    FillList();
+}
+
+void CTVLDlg::OnListClick() {
+    if (m_pDoc->m_pHistory == nullptr) {
+        return;  // the window is closing
+    }
+    m_bSettingFilter = true;
+    m_pDoc->m_pHistory->Remember(FilterBytes(m_comboFilter->GetValue()), 0, *m_comboFilter);
+    m_bSettingFilter = false;
+}
+
+void CTVLDlg::RefillList() {
+    // The catalogue is new: its records, and so the row order, are.
+    m_bOrderValid = false;
+    OnFilterEditChange();
+}
+
+void CTVLDlg::OnColumnClick(int nColumn) {
+    if (nColumn < 0 || nColumn >= COL_COUNT) {
+        return;
+    }
+    ClickColumn(nColumn);
+    m_bOrderValid = false;
+    SortRows();
+}
+
+bool CTVLDlg::OnEndLabelEdit(int nItem, const std::string* pstrText) {
+    CBookmark* pMark = RecordOf(m_list->GetRows().GetItemData(nItem));
+    if (pstrText == nullptr || pstrText->empty() || pMark == nullptr) {
+        return false;
+    }
+    if (pMark->m_strOrigName.empty()) {
+        pMark->m_strOrigName = pMark->m_strName;
+    }
+    pMark->m_strName = *pstrText;
+    m_bOrderValid = false;
+    return true;
+}
+
+bool CTVLDlg::IsCommandEnabled(int nId) const {
+    const int nSelected = m_list->GetRows().GetSelectedCount();
+    switch (nId) {
+        case ID_BOOKMARKS_REMOVE:
+        case ID_BOOKMARKS_CREATEHTML:
+        case ID_EDIT_COPY_URLS:
+            return nSelected != 0;
+        case IDOK:
+            return nSelected == 1;
+        default:
+            return true;
+    }
+}
+
+void CTVLDlg::OnRemove() {
+    const CListRows& rows = m_list->GetRows();
+    m_list->BeginUpdate();
+    for (int i = rows.GetNextItem(-1, LVNI_SELECTED); i >= 0;
+         i = rows.GetNextItem(i - 1, LVNI_SELECTED)) {
+        RecordOf(rows.GetItemData(i))->m_nFlags |= BMF_REMOVED;
+        m_list->DeleteItem(i);
+    }
+    m_list->EndUpdate();
+}
+
+void CTVLDlg::OnSelectAll() {
+    m_list->BeginUpdate();
+    for (int i = 0; i < m_list->GetRows().GetItemCount(); ++i) {
+        m_list->SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    m_list->EndUpdate();
+}
+
+void CTVLDlg::OnCommand(wxCommandEvent& event) {
+    const int nId = event.GetId();
+    switch (nId) {
+        case IDOK:
+        case ID_OPEN:
+        case ID_OPEN_NEW_WINDOW:
+        case ID_BOOKMARKS_REMOVE:
+        case ID_BOOKMARKS_SAVE:
+        case ID_BOOKMARKS_CREATEHTML:
+        case ID_EDIT_COPY_URLS:
+        case ID_EDIT_SELECT_ALL:
+            break;
+        default:
+            event.Skip();
+            return;
+    }
+    // A command its rule disables is not carried out, however it came.
+    if (!IsCommandEnabled(nId)) {
+        return;
+    }
+    switch (nId) {
+        case IDOK:
+        case ID_OPEN:
+            OpenLink(false);
+            break;
+        case ID_OPEN_NEW_WINDOW:
+            OpenLink(true);
+            break;
+        case ID_BOOKMARKS_REMOVE:
+            OnRemove();
+            break;
+        case ID_BOOKMARKS_SAVE:
+            SaveChanges();
+            break;
+        case ID_BOOKMARKS_CREATEHTML:
+            OnCreateHtmlFile();
+            break;
+        case ID_EDIT_COPY_URLS:
+            CopySelectionToClipboard();
+            break;
+        default:
+            OnSelectAll();
+    }
+}
+
+void CTVLDlg::OnUpdateCommand(wxUpdateUIEvent& event) {
+    switch (event.GetId()) {
+        case ID_BOOKMARKS_REMOVE:
+        case ID_BOOKMARKS_CREATEHTML:
+        case ID_EDIT_COPY_URLS:
+        case ID_EDIT_SELECT_ALL:
+        case ID_BOOKMARKS_SAVE:
+        case IDOK:
+            event.Enable(IsCommandEnabled(event.GetId()));
+            break;
+        default:
+            event.Skip();
+    }
+}
+
+void CTVLDlg::MarkStoreMissing(std::uint32_t nStore) {
+    CTVLDlgBase::MarkStoreMissing(nStore);
+    if (nStore & STORE_FAVORITES) {
+        m_checkExplorer->Hide();
+        m_checkNetscape->Disable();
+    }
+    if (nStore & STORE_NETSCAPE) {
+        m_checkNetscape->Hide();
+        m_checkExplorer->Disable();
+    }
+}
+
+bool CTVLDlg::ChooseProfile(const std::vector<std::string>& users, int& nChosen) {
+    CProfileDlg dlg(this, users);
+    if (dlg.ShowModal() != wxID_OK) {
+        return false;
+    }
+    nChosen = dlg.GetChosen();
+    return true;
+}
+
+void CTVLDlg::ImportProgress(EImportStep step) {
+    switch (step) {
+        case IMPORT_START:
+            m_pStatusDlg = new CStatusDlg(nullptr);
+            m_pStatusDlg->Centre();
+            wxBeginBusyCursor();
+            break;
+        case IMPORT_FAVORITES:
+            m_pStatusDlg->SetStatus("Importing MSIE bookmarks");
+            break;
+        case IMPORT_NETSCAPE:
+            m_pStatusDlg->SetStatus("Importing Netscape bookmarks");
+            break;
+        case IMPORT_READ:
+            m_pStatusDlg->Destroy();
+            m_pStatusDlg = nullptr;
+            break;
+        case IMPORT_DONE:
+            wxEndBusyCursor();
+            break;
+    }
+}
+
+void CTVLDlg::ShowMessage(const std::string& strText, EMessageKind) {
+    wxMessageBox(TextFromBytes(strText), LoadResString(ID_APP_TITLE), wxOK | wxICON_EXCLAMATION,
+                 this);
+}
+
+std::vector<CBookmark*> CTVLDlg::GetSelectedRows() const {
+    std::vector<CBookmark*> rows;
+    const CListRows& list = m_list->GetRows();
+    for (int i = list.GetNextItem(-1, LVNI_SELECTED); i >= 0;
+         i = list.GetNextItem(i, LVNI_SELECTED)) {
+        rows.push_back(RecordOf(list.GetItemData(i)));
+    }
+    return rows;
+}
+
+bool CTVLDlg::IsChecked(int nBox) const {
+    const wxCheckBox* pBox = nBox == IDC_ADD_EXPLORER   ? m_checkExplorer
+                             : nBox == IDC_ADD_NETSCAPE ? m_checkNetscape
+                                                        : nullptr;
+    return pBox != nullptr && pBox->IsChecked();
+}
+
+void CTVLDlg::OpenLink(bool bNewWindow) {
+    const CListRows& rows = m_list->GetRows();
+    const int nItem = rows.GetNextItem(-1, LVNI_FOCUSED);
+    if (nItem < 0) {
+        return;
+    }
+    const std::string strURL = RecordOf(rows.GetItemData(nItem))->m_strURL;
+    // A URL that starts with "-" would reach the browser as an option.
+    if (bNewWindow && !m_strBrowserExe.empty() && (strURL.empty() || strURL[0] != '-')) {
+        SpawnProgram(m_strBrowserExe, {m_strBrowserExe, strURL});
+        return;
+    }
+    const int nCode = ShellOpen(strURL);
+    if (nCode <= 32) {
+        ShowMessage(OpenFailureMessage(strURL, static_cast<unsigned>(nCode)), MSG_ERROR);
+    }
+}
+
+void CTVLDlg::FillContextMenu(wxMenu& menu) const {
+    const auto append = [&menu](int nId) {
+        menu.Append(nId, wxString::FromUTF8(MenuLabel(LoadResString(nId))));
+    };
+    if (m_list->GetRows().GetSelectedCount() == 1) {
+        append(ID_OPEN);
+        append(ID_OPEN_NEW_WINDOW);
+        menu.AppendSeparator();
+    }
+    append(ID_BOOKMARKS_REMOVE);
+    append(ID_BOOKMARKS_SAVE);
+    append(ID_BOOKMARKS_CREATEHTML);
+    menu.AppendSeparator();
+    append(ID_EDIT_COPY_URLS);
+}
+
+void CTVLDlg::ShowContextMenu() {
+    const wxPoint pt = ScreenToClient(wxGetMousePosition());
+    wxMenu menu;
+    FillContextMenu(menu);
+    // The menu shows every item enabled; the chosen command meets its rule
+    // when it is carried out.
+    menu.Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(true); });
+    PopupMenu(&menu, pt);
+}
+
+void CTVLDlg::CopySelectionToClipboard() {
+    if (m_list->GetRows().GetSelectedCount() == 0) {
+        return;
+    }
+    wxClipboardLocker locker;
+    if (!locker) {
+        return;
+    }
+    std::string strText(GetSelectionTextSize() + 1, '\0');
+    GetSelectionText(strText.data());
+    strText.pop_back();
+    wxTheClipboard->SetData(new wxTextDataObject(TextFromBytes(strText)));
+}
+
+void CTVLDlg::OnCreateHtmlFile() {
+    wxFileDialog dlg(nullptr, wxFileSelectorPromptStr, wxString(), wxString(),
+                     "Bookmark Files (*.htm)|*.htm|All Files (*.*)|*.*",
+                     wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (dlg.ShowModal() == wxID_CANCEL) {
+        return;
+    }
+    wxString strPath = dlg.GetPath();
+    // A name without an extension gets the default one; the dialog asked
+    // about replacing the name without it.
+    if (wxFileName(strPath).GetExt().empty()) {
+        strPath += ".HTM";
+        if (wxFileExists(strPath) &&
+            wxMessageBox(
+                wxString::Format("%s already exists.\nDo you want to replace it?", strPath),
+                LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) != wxYES) {
+            return;
+        }
+    }
+    CreateHtmlFile(TextToBytes(strPath, false));
+}

@@ -1,0 +1,81 @@
+// The form view: the filter box, the two export boxes and the bookmark list
+// over the catalogue. Every bookmark command of the window ends here.
+#pragma once
+
+#include <wx/panel.h>
+
+#include <vector>
+
+#include "catalogue/TVLDlgBase.h"
+#include "view/ListCtrlEx.h"
+
+class wxCheckBox;
+class wxComboBox;
+class wxMenu;
+class wxUpdateUIEvent;
+class CStatusDlg;
+class CTavrelDoc;
+
+class CTVLDlg : public wxPanel, public CTVLDlgBase {
+public:
+    CTVLDlg(wxWindow* pParent, CTavrelDoc* pDoc);
+    ~CTVLDlg() override;
+
+    // Child windows, owned by the panel.
+    wxComboBox* m_comboFilter = nullptr;
+    wxCheckBox* m_checkNetscape = nullptr;
+    wxCheckBox* m_checkExplorer = nullptr;
+    CListCtrlEx* m_list = nullptr;
+    CTavrelDoc* m_pDoc = nullptr;
+
+    // Title, switches, layout, history, columns, the first import, the browser.
+    void OnInitialUpdate();
+    void InsertColumns();
+    void SortRows();
+    void FillList();
+    void OnFilterEditChange();
+    void OnFilterSelChange();
+    void OnListClick();
+    // Whether a command may be carried out now; the menu, the tool bar and
+    // the accelerators all ask this.
+    bool IsCommandEnabled(int nId) const;
+    void OnRemove();
+    void OnSelectAll();
+    void OnColumnClick(int nColumn);
+    // The end of a label edit: false refuses the new name.
+    bool OnEndLabelEdit(int nItem, const std::string* pstrText);
+    // Opens the focused row's URL: the desktop's way, or in a new window of
+    // the browser program.
+    void OpenLink(bool bNewWindow);
+    void ShowContextMenu();
+    // The context menu's items for the current selection.
+    void FillContextMenu(wxMenu& menu) const;
+    void CopySelectionToClipboard();
+    // Asks for a file name and writes the selected rows as a bookmark file.
+    void OnCreateHtmlFile();
+
+    // Hooks of the base.
+    void MarkStoreMissing(std::uint32_t nStore) override;
+    bool ChooseProfile(const std::vector<std::string>& users, int& nChosen) override;
+    void ImportProgress(EImportStep step) override;
+    void ShowMessage(const std::string& strText, EMessageKind kind) override;
+    std::vector<CBookmark*> GetSelectedRows() const override;
+    bool IsChecked(int nBox) const override;
+    void RefillList() override;
+
+private:
+    void CreateControls();
+    void Layout(int cx, int cy);
+    void FindBrowser();
+    void SetStatusPane(int nPane, int nValue);
+    void OnCommand(wxCommandEvent& event);
+    void OnUpdateCommand(wxUpdateUIEvent& event);
+
+    CStatusDlg* m_pStatusDlg = nullptr;
+    // Every row record of the catalogue in row order; rebuilt when the
+    // catalogue, the sort keys or a name change, so a new filter only picks.
+    std::vector<CBookmark*> m_order;
+    bool m_bOrderValid = false;
+    // Set while the program itself changes the filter box.
+    bool m_bSettingFilter = false;
+};
