@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "platform/Shell.h"
+#include "writeback/Messages.h"
 
 namespace {
 
@@ -85,8 +86,8 @@ TEST_F(ShellTest, OpeningPassesTheLinkAsOneArgumentAndMapsFailures) {
 
 TEST_F(ShellTest, AStartedProgramGetsExactlyItsArguments) {
     m_dir.Write("bin/browser", "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" > \"" + m_dir / "args.tmp" +
-                                   "\"\n/bin/mv \"" + m_dir / "args.tmp" + "\" \"" + m_dir / "args" +
-                                   "\"\n");
+                                   "\"\n/bin/mv \"" + m_dir / "args.tmp" + "\" \"" +
+                                   m_dir / "args" + "\"\n");
     chmod((m_dir / "bin/browser").c_str(), 0755);
     const std::string strProgram = m_dir / "bin/browser";
     ASSERT_TRUE(SpawnProgram(strProgram, {strProgram, "a \"quoted\" url"}));
@@ -102,6 +103,32 @@ TEST(ExecProgram, TakesTheFirstWordOrTheQuotedProgram) {
     EXPECT_EQ(ExecProgram("  \"/opt/my browser/run\" --x %U"), "/opt/my browser/run");
     EXPECT_EQ(ExecProgram("\"/opt/a \\\"b\\\"\""), "/opt/a \"b\"");
     EXPECT_EQ(ExecProgram(""), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(OpenFailureMessage, NamesTheLinkTheCodeAndItsReason) {
+    EXPECT_EQ(OpenFailureMessage("http://a/", 2),
+              "The link 'http://a/' cannot be shown, error code = 2. The specified file was not "
+              "found.");
+    // Its reason ends in a full stop already.
+    const std::string strTimeout = OpenFailureMessage("x", 28);
+    EXPECT_EQ(strTimeout.substr(strTimeout.size() - 11), "timed out..");
+    for (unsigned nCode : {1u, 11u, 32u}) {
+        EXPECT_EQ(OpenFailureMessage("x", nCode),
+                  "The link 'x' cannot be shown, error code = " + std::to_string(nCode) +
+                      ". Without explanation.");
+    }
+    const std::string strLong(10000, 'u');
+    EXPECT_NE(OpenFailureMessage(strLong, 31).find(strLong), std::string::npos);
+}
+
+TEST(MenuLabel, IsThePromptBeforeTheFirstLineFeed) {
+    EXPECT_EQ(MenuLabel("Remove bookmarks\nRemove"), "Remove bookmarks");
+    EXPECT_EQ(MenuLabel("Open"), "Open");
+    EXPECT_EQ(MenuLabel(std::string(300, 'a').c_str()), std::string(256, 'a'));
 }
 
 }  // namespace

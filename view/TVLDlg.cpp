@@ -537,7 +537,7 @@ void CTVLDlg::OnCreateHtmlFile() {
     if (dlg.ShowModal() == wxID_CANCEL) {
         return;
     }
-    wxString strPath = dlg.GetPath();
+    wxString strPath = wxFileName(dlg.GetDirectory(), dlg.GetFilename()).GetFullPath();
     // A name without an extension gets the default one; the dialog asked
     // about replacing the name without it.
     if (wxFileName(strPath).GetExt().empty()) {

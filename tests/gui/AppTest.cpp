@@ -3,11 +3,16 @@
 // profile choice and the single instance.
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <wx/app.h>
 #include <wx/checkbox.h>
+#include <wx/clipbrd.h>
 #include <wx/combobox.h>
 #include <wx/config.h>
+#include <wx/filedlg.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
 #include <wx/statusbr.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
@@ -17,6 +22,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <thread>
 
@@ -462,6 +468,180 @@ TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
     }
     EXPECT_TRUE(WIFEXITED(nStatus));
     EXPECT_TRUE(bActivated);
+}
+
+// Row commands: the links open through a stand-in xdg-open and a stand-in
+// browser on PATH that write their arguments, one per line.
+class CommandsTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        setenv("PATH", (m_dir / "bin:" + m_strOldPath).c_str(), 1);
+        Recorder("bin/xdg-open", 0);
+        Recorder("bin/browser", 0);
+    }
+    void TearDown() override {
+        AppTest::TearDown();
+        setenv("PATH", m_strOldPath.c_str(), 1);
+    }
+    void Recorder(const std::string& strRel, int nStatus) {
+        const std::string strArgs = m_dir / (strRel + ".args");
+        m_dir.Write(strRel, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                strArgs + ".tmp\"\n/bin/mv \"" + strArgs + ".tmp\" \"" + strArgs +
+                                "\"\nexit " + std::to_string(nStatus) + "\n");
+        chmod((m_dir / strRel).c_str(), 0755);
+        std::filesystem::remove(strArgs);
+    }
+    // What the program got, once it has run; empty when it did not.
+    std::string Args(const std::string& strRel, bool bWait = true) const {
+        const std::string strPath = m_dir / (strRel + ".args");
+        for (int i = 0; bWait && i < 300 && !std::filesystem::exists(strPath); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return std::filesystem::exists(strPath) ? ReadFileBytes(strPath) : std::string();
+    }
+    // Runs the command and returns the text of the message box it showed.
+    std::string CommandWithMessage(int nId) {
+        std::string strMessage;
+        wxTEST_DIALOG(Command(nId), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+                          strMessage = dlg.GetMessage().utf8_string();
+                          EXPECT_EQ(dlg.GetTitle(), "Tavrel");
+                          return wxID_OK;
+                      }));
+        return strMessage;
+    }
+
+    std::string m_strOldPath = std::getenv("PATH");
+};
+
+TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
+    Start();
+    TypeFilter("nothing matches this");
+    CListExEvent dblclk(wxEVT_LISTEX_DBLCLK, IDC_LIST);
+    m_pView->m_list->GetEventHandler()->ProcessEvent(dblclk);
+    EXPECT_EQ(Args("bin/xdg-open", false), "");
+
+    TypeFilter("");
+    Select({0, 1});
+    m_pView->m_list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    Command(ID_OPEN);
+    EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
+
+    Recorder("bin/xdg-open", 3);
+    EXPECT_EQ(CommandWithMessage(ID_OPEN),
+              "The link 'https://inbox.example/' cannot be shown, error code = 31. There is no "
+              "application associated with the given filename extension.");
+}
+
+TEST_F(CommandsTest, ANewWindowGetsTheUrlUnchangedButNeverAsAnOption) {
+    Start();
+    m_pView->m_strBrowserExe = m_dir / "bin/browser";
+    m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
+    Record(3)->m_strURL = "https://x.example/a b?q=\"1\"&r='$(id)'";
+    Command(ID_OPEN_NEW_WINDOW);
+    EXPECT_EQ(Args("bin/browser"), "https://x.example/a b?q=\"1\"&r='$(id)'\n");
+    EXPECT_EQ(Args("bin/xdg-open", false), "");
+
+    // A URL starting with "-" goes to the opener, which refuses it.
+    Recorder("bin/browser", 0);
+    Record(3)->m_strURL = "--kiosk";
+    Recorder("bin/xdg-open", 1);
+    EXPECT_EQ(CommandWithMessage(ID_OPEN_NEW_WINDOW),
+              "The link '--kiosk' cannot be shown, error code = 2. The specified file was not "
+              "found.");
+    EXPECT_EQ(Args("bin/browser", false), "");
+
+    // Without a browser program, a new window is the open action.
+    m_pView->m_strBrowserExe.clear();
+    Recorder("bin/xdg-open", 0);
+    Record(3)->m_strURL = "https://y.example/";
+    Command(ID_OPEN_NEW_WINDOW);
+    EXPECT_EQ(Args("bin/xdg-open"), "https://y.example/\n");
+}
+
+TEST_F(CommandsTest, TheContextMenuHasFiveOrEightItems) {
+    Start();
+    for (const auto& [rows, labels] :
+         {std::pair{std::vector<int>{}, std::vector<std::string>{"Remove bookmarks", "Save changes",
+                                                                 "Create new HTML file", "",
+                                                                 "Copy the selected entries to the "
+                                                                 "clipboard"}},
+          {std::vector<int>{4},
+           {"Open", "Open in New Window", "", "Remove bookmarks", "Save changes",
+            "Create new HTML file", "", "Copy the selected entries to the clipboard"}},
+          {std::vector<int>{4, 5},
+           {"Remove bookmarks", "Save changes", "Create new HTML file", "",
+            "Copy the selected entries to the clipboard"}}}) {
+        m_pView->m_list->SetItemState(-1, 0, LVIS_SELECTED);
+        for (int n : rows) {
+            m_pView->m_list->SetItemState(n, LVIS_SELECTED, LVIS_SELECTED);
+        }
+        wxMenu menu;
+        m_pView->FillContextMenu(menu);
+        std::vector<std::string> items;
+        for (const wxMenuItem* pItem : menu.GetMenuItems()) {
+            items.push_back(pItem->IsSeparator() ? "" : pItem->GetItemLabelText().utf8_string());
+        }
+        EXPECT_EQ(items, labels);
+    }
+}
+
+TEST_F(CommandsTest, CopyPutsTheSelectedUrlsOnTheClipboard) {
+    Start();
+    Record(4)->m_strURL.clear();
+    Select({1, 4, 6});
+    Command(ID_EDIT_COPY_URLS);
+    wxTextDataObject data;
+    {
+        wxClipboardLocker locker;
+        ASSERT_FALSE(!locker);
+        ASSERT_TRUE(wxTheClipboard->GetData(data));
+    }
+    EXPECT_EQ(data.GetText(), "https://mail.example/\r\n\r\nhttps://e.example/\r\n");
+}
+
+TEST_F(CommandsTest, SaveFromTheMenuWritesTheStoresAndShowsThemAgain) {
+    Start();
+    m_pView->m_checkNetscape->SetValue(true);
+    Select({0, 1});
+    const std::string strMessage = CommandWithMessage(ID_BOOKMARKS_SAVE);
+    EXPECT_EQ(strMessage.rfind("Backup copy of your Netscape bookmark file was created: \"", 0),
+              0u);
+    const std::string strFile = ReadFileBytes(m_dir / "stores/bookmark.htm");
+    // The Favorites-only bookmark was exported to the Netscape file.
+    EXPECT_NE(strFile.find("https://wiki.example/"), std::string::npos);
+    EXPECT_EQ(Rows().GetItemText(0, COL_BROWSER), "**");
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+}
+
+TEST_F(CommandsTest, TheHtmlFileIsGroupedWhenSortedByFolderAndNotWrittenWhenCancelled) {
+    Start();
+    const std::string strPath = m_dir / "export.htm";
+    Select({2, 3});
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_CREATEHTML), wxExpectModal<wxFileDialog>(strPath));
+    EXPECT_EQ(ReadFileBytes(strPath),
+              "<!DOCTYPE Bookmark-file>\r\n<HTML>\r\n<BODY>\r\n<TITLE>Bookmarks</TITLE>\r\n"
+              "<H1>Bookmarks</H1>\r\n<DL><p>\r\n"
+              "  <DT><A HREF=\"https://inbox.example/\">Inbox</A>\r\n"
+              "  <DT><A HREF=\"https://news.example/c\">Gamma</A>\r\n"
+              "</DL>\r\n</BODY>\r\n</HTML>\r\n");
+
+    ClickHeader(COL_FOLDER);
+    m_pView->m_list->SetItemState(-1, 0, LVIS_SELECTED);
+    for (int i = 0; i < Rows().GetItemCount(); ++i) {
+        if (Rows().GetItemText(i, COL_FOLDER) == "News") {
+            m_pView->m_list->SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_CREATEHTML), wxExpectModal<wxFileDialog>(strPath));
+    EXPECT_NE(ReadFileBytes(strPath).find("<DL><p>\r\n  <DT><H3>News</H3>\r\n    <DL><p>\r\n"
+                                          "  <DT><A HREF=\"https://news.example/c\">Gamma</A>\r\n"),
+              std::string::npos);
+
+    std::filesystem::remove(strPath);
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_CREATEHTML),
+                  wxExpectModal<wxFileDialog>(wxString(), wxID_CANCEL));
+    EXPECT_FALSE(std::filesystem::exists(strPath));
 }
 
 }  // namespace
