@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Dialogs.h"
 #include "app/Settings.h"
-#include "app/SmallDialogs.h"
 #include "app/TavrelDoc.h"
 #include "res/Menus.h"
 #include "res/Resource.h"

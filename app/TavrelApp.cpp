@@ -5,10 +5,10 @@
 
 #include <fstream>
 
+#include "app/Dialogs.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
-#include "app/SmallDialogs.h"
 #include "app/TavrelDoc.h"
 #include "discovery/CommandLine.h"
 #include "res/Resource.h"

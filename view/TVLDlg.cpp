@@ -14,14 +14,14 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/DialogUnits.h"
+#include "app/DialogTemplate.h"
+#include "app/Dialogs.h"
 #include "app/Settings.h"
-#include "app/SmallDialogs.h"
 #include "app/TavrelDoc.h"
 #include "discovery/CommandLine.h"
 #include "platform/Shell.h"
+#include "res/Dialogs.h"
 #include "res/Resource.h"
-#include "res/Templates.h"
 #include "view/PatternHistory.h"
 #include "writeback/Messages.h"
 

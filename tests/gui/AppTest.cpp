@@ -26,10 +26,10 @@
 #include <functional>
 #include <thread>
 
+#include "app/Dialogs.h"
 #include "app/MainFrame.h"
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
-#include "app/SmallDialogs.h"
 #include "app/TavrelDoc.h"
 #include "res/Resource.h"
 #include "tests/TestSupport.h"
