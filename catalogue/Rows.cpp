@@ -12,20 +12,37 @@ CColumnInfo g_columns[COL_COUNT] = {
 
 namespace {
 
-// Whether strUpper (already upper case) occurs in strText with a-z folded to upper case.
+// Whether strUpper (already upper case) occurs in strText with a-z folded to
+// upper case. Candidates are found with memchr for both cases of the first
+// letter, which is several times faster than comparing at every position.
 bool ContainsUpper(const std::string& strText, const char* pszUpper, std::size_t nLen) {
     if (nLen > strText.size()) {
         return false;
     }
-    const std::size_t nLast = strText.size() - nLen;
-    for (std::size_t i = 0; i <= nLast; ++i) {
-        std::size_t k = 0;
-        while (k < nLen && FoldUpper(strText[i + k]) == pszUpper[k]) {
+    const char chUpper = pszUpper[0];
+    const char chLower = FoldLower(chUpper);
+    const char* p = strText.data();
+    const char* const pEnd = p + (strText.size() - nLen + 1);  // last start + 1
+    while (p < pEnd) {
+        const char* pAt = static_cast<const char*>(std::memchr(p, chUpper, pEnd - p));
+        if (chLower != chUpper) {
+            const char* pOther = static_cast<const char*>(
+                std::memchr(p, chLower, (pAt != nullptr ? pAt : pEnd) - p));
+            if (pOther != nullptr) {
+                pAt = pOther;
+            }
+        }
+        if (pAt == nullptr) {
+            return false;
+        }
+        std::size_t k = 1;
+        while (k < nLen && FoldUpper(pAt[k]) == pszUpper[k]) {
             ++k;
         }
         if (k == nLen) {
             return true;
         }
+        p = pAt + 1;
     }
     return false;
 }

@@ -36,6 +36,13 @@ TEST(RowsFilter, MatchesNameUrlOrFolderInAnyCase) {
         {"a b", "A  B", "http://x/", nullptr, false},
         {"a b", "xA Bx", "http://x/", nullptr, true},
         {"\xE9", "caf\xE9", "http://x/", nullptr, true},
+        // Candidates of either case, partial matches before the real one.
+        {"ab", "AaAaB", "http://x/", nullptr, true},
+        {"ab", "aAaAb", "http://x/", nullptr, true},
+        {"aab", "aAaA", "http://x/", nullptr, false},
+        {"ba", "Ab", "http://x/", nullptr, false},
+        {"b", "aaaB", "http://x/", nullptr, true},
+        {"1a", "x11A", "http://x/", nullptr, true},
     };
     for (const auto& c : cases) {
         CTestView view;
