@@ -527,6 +527,16 @@ TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
     Command(ID_OPEN);
     EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
 
+    // Enter opens the focused row only while exactly one row is selected.
+    Recorder("bin/xdg-open", 0);
+    wxKeyEvent enter(wxEVT_CHAR_HOOK);
+    enter.m_keyCode = WXK_RETURN;
+    m_pView->GetEventHandler()->ProcessEvent(enter);
+    EXPECT_EQ(Args("bin/xdg-open", false), "");
+    Select({2});
+    m_pView->GetEventHandler()->ProcessEvent(enter);
+    EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
+
     Recorder("bin/xdg-open", 3);
     EXPECT_EQ(CommandWithMessage(ID_OPEN),
               "The link 'https://inbox.example/' cannot be shown, error code = 31. There is no "
@@ -637,6 +647,16 @@ TEST_F(CommandsTest, TheHtmlFileIsGroupedWhenSortedByFolderAndNotWrittenWhenCanc
     EXPECT_NE(ReadFileBytes(strPath).find("<DL><p>\r\n  <DT><H3>News</H3>\r\n    <DL><p>\r\n"
                                           "  <DT><A HREF=\"https://news.example/c\">Gamma</A>\r\n"),
               std::string::npos);
+
+    // A folder that is not there (or cannot be written to).
+    std::string strMessage;
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_CREATEHTML),
+                  wxExpectModal<wxFileDialog>(m_dir / "missing/x.htm"),
+                  CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+                      strMessage = dlg.GetMessage().utf8_string();
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(strMessage, "Cannot open the file \"" + m_dir / "missing/x.htm" + "\"");
 
     std::filesystem::remove(strPath);
     wxTEST_DIALOG(Command(ID_BOOKMARKS_CREATEHTML),
