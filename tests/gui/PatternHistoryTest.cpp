@@ -4,14 +4,11 @@
 #include <wx/frame.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <optional>
 
 #include "app/Settings.h"
+#include "tests/TestSupport.h"
 #include "view/ListCtrlEx.h"
 #include "view/PatternHistory.h"
-
-namespace fs = std::filesystem;
 
 extern wxFrame* g_pTestFrame;
 
@@ -23,14 +20,6 @@ using Texts = std::vector<std::string>;
 class PatternHistoryTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* psz : {"HOME", "XDG_CONFIG_HOME"}) {
-            const char* pszValue = std::getenv(psz);
-            m_saved.emplace_back(psz,
-                                 pszValue ? std::optional<std::string>(pszValue) : std::nullopt);
-        }
-        std::string str = (fs::temp_directory_path() / "tavrel-history-XXXXXX").string();
-        ASSERT_NE(mkdtemp(str.data()), nullptr);
-        m_dir = str;
         setenv("HOME", (m_dir / "home").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
         InstallSettings();
@@ -41,10 +30,6 @@ protected:
             pBox->Destroy();
         }
         delete wxConfigBase::Set(nullptr);
-        for (const auto& [strName, value] : m_saved) {
-            value ? setenv(strName.c_str(), value->c_str(), 1) : unsetenv(strName.c_str());
-        }
-        fs::remove_all(m_dir);
     }
 
     wxComboBox* NewBox() {
@@ -75,8 +60,8 @@ protected:
         return texts;
     }
 
-    fs::path m_dir;
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    CEnvironmentGuard m_env{{"HOME", "XDG_CONFIG_HOME"}};
+    CTempDir m_dir;
     std::vector<wxComboBox*> m_boxes;
     wxComboBox* m_pBox = nullptr;
     int m_nSelEvents = 0;

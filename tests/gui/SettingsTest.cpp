@@ -4,14 +4,9 @@
 #include <wx/memconf.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <sstream>
 
 #include "app/Settings.h"
-
-namespace fs = std::filesystem;
+#include "tests/TestSupport.h"
 
 namespace {
 
@@ -28,48 +23,29 @@ protected:
 class SettingsTest : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* psz : {"HOME", "XDG_CONFIG_HOME"}) {
-            const char* pszValue = std::getenv(psz);
-            m_saved.emplace_back(psz,
-                                 pszValue ? std::optional<std::string>(pszValue) : std::nullopt);
-        }
-        std::string str = (fs::temp_directory_path() / "tavrel-settings-XXXXXX").string();
-        ASSERT_NE(mkdtemp(str.data()), nullptr);
-        m_dir = str;
         setenv("HOME", (m_dir / "home").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
         delete wxConfigBase::Set(nullptr);
     }
-    void TearDown() override {
-        delete wxConfigBase::Set(nullptr);
-        for (const auto& [strName, value] : m_saved) {
-            value ? setenv(strName.c_str(), value->c_str(), 1) : unsetenv(strName.c_str());
-        }
-        fs::remove_all(m_dir);
-    }
-    fs::path File() const { return m_dir / "config/tavrel/settings.conf"; }
+    void TearDown() override { delete wxConfigBase::Set(nullptr); }
+    std::string File() const { return m_dir / "config/tavrel/settings.conf"; }
     void WriteFile(const std::string& strBytes) const {
-        fs::create_directories(File().parent_path());
-        std::ofstream(File(), std::ios::binary) << strBytes;
+        m_dir.Write("config/tavrel/settings.conf", strBytes);
     }
-    std::string ReadFile() const {
-        std::ostringstream out;
-        out << std::ifstream(File(), std::ios::binary).rdbuf();
-        return out.str();
-    }
+    std::string ReadFile() const { return ReadFileBytes(File()); }
 
-    fs::path m_dir;
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    CEnvironmentGuard m_env{{"HOME", "XDG_CONFIG_HOME"}};
+    CTempDir m_dir;
 };
 
 TEST_F(SettingsTest, TheFileFollowsTheXdgLayoutAndItsDirectoryIsMadeOnWriting) {
-    const std::string strHomeFile = (m_dir / "home/.config/tavrel/settings.conf").string();
+    const std::string strHomeFile = m_dir / "home/.config/tavrel/settings.conf";
     setenv("XDG_CONFIG_HOME", "", 1);
     EXPECT_EQ(SettingsFilePath(), strHomeFile);
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(SettingsFilePath(), strHomeFile);
     setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-    EXPECT_EQ(SettingsFilePath(), File().string());
+    EXPECT_EQ(SettingsFilePath(), File());
 
     // Without settings installed nothing is read or written.
     WriteProfileInt("Settings", "ToolBar", 1);
