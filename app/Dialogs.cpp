@@ -70,7 +70,13 @@ void BuildDialog(wxDialog* pDialog, int nTemplate) {
         }
         event.Skip();
     });
-    pDialog->CentreOnParent();
+    // Before start-up has shown the main window there is nothing to centre on.
+    const wxWindow* pParent = pDialog->GetParent();
+    if (pParent != nullptr && wxGetTopLevelParent(const_cast<wxWindow*>(pParent))->IsShown()) {
+        pDialog->CentreOnParent();
+    } else {
+        pDialog->CentreOnScreen();
+    }
 }
 
 template <typename T>

@@ -15,6 +15,7 @@
 #include "res/Menus.h"
 #include "res/Resource.h"
 #include "view/TVLDlg.h"
+#include "writeback/Messages.h"
 
 namespace {
 
@@ -24,8 +25,7 @@ constexpr unsigned SW_SHOWMAXIMIZED = 3;
 
 // The parts of a command's string: the status-bar prompt and the tool tip.
 wxString Prompt(int nId) {
-    const std::string str = LoadResString(nId);
-    return wxString::FromUTF8(str.substr(0, str.find('\n')));
+    return wxString::FromUTF8(MenuLabel(LoadResString(nId)));
 }
 
 wxString ToolTip(int nId) {

@@ -66,16 +66,18 @@ std::vector<std::string> SplitDirs(const std::string& strList) {
     return dirs;
 }
 
-// The directories holding desktop entries and mimeapps.list files, most
-// important first, as the XDG base directory layout orders them.
-std::vector<std::string> DataDirs() {
-    std::string strHome = GetEnv("XDG_DATA_HOME");
+// An XDG base directory list, most important first: the user's own
+// directory (the variable, else HOME and the default below it), then the
+// system's (the list variable, else its default).
+std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
+                                 const char* pszDirsVar, const char* pszDirsDefault) {
+    std::string strHome = GetEnv(pszHomeVar);
     if (strHome.empty()) {
-        strHome = GetEnv("HOME") + "/.local/share";
+        strHome = GetEnv("HOME") + pszHomeDefault;
     }
-    std::string strDirs = GetEnv("XDG_DATA_DIRS");
+    std::string strDirs = GetEnv(pszDirsVar);
     if (strDirs.empty()) {
-        strDirs = "/usr/local/share:/usr/share";
+        strDirs = pszDirsDefault;
     }
     std::vector<std::string> dirs{strHome};
     for (const std::string& strDir : SplitDirs(strDirs)) {
@@ -84,20 +86,14 @@ std::vector<std::string> DataDirs() {
     return dirs;
 }
 
+// The directories holding desktop entries and mimeapps.list files.
+std::vector<std::string> DataDirs() {
+    return XdgDirs("XDG_DATA_HOME", "/.local/share", "XDG_DATA_DIRS",
+                   "/usr/local/share:/usr/share");
+}
+
 std::vector<std::string> ConfigDirs() {
-    std::string strHome = GetEnv("XDG_CONFIG_HOME");
-    if (strHome.empty()) {
-        strHome = GetEnv("HOME") + "/.config";
-    }
-    std::string strDirs = GetEnv("XDG_CONFIG_DIRS");
-    if (strDirs.empty()) {
-        strDirs = "/etc/xdg";
-    }
-    std::vector<std::string> dirs{strHome};
-    for (const std::string& strDir : SplitDirs(strDirs)) {
-        dirs.push_back(strDir);
-    }
-    return dirs;
+    return XdgDirs("XDG_CONFIG_HOME", "/.config", "XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
 std::string Trim(const std::string& str) {

@@ -54,7 +54,7 @@ CTVLDlg::CTVLDlg(wxWindow* pParent, CTavrelDoc* pDoc)
     Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
         event.Skip();
         const wxSize size = GetClientSize();
-        Layout(size.x, size.y);
+        ResizeList(size.x, size.y);
     });
     Bind(wxEVT_MENU, &CTVLDlg::OnCommand, this);
     // Enter opens the focused row, as the form's default command; not while
@@ -145,7 +145,7 @@ void CTVLDlg::OnInitialUpdate() {
     GetCommandLineOption("NS", m_strNSOption, nullptr);
 
     const wxSize size = GetClientSize();
-    Layout(size.x, size.y);
+    ResizeList(size.x, size.y);
     m_comboFilter->SetMaxLength(128);
     m_bSettingFilter = true;
     m_pDoc->m_pHistory->LoadInto(*m_comboFilter);
@@ -178,11 +178,10 @@ void CTVLDlg::InsertColumns() {
     m_szFilter[0] = '\0';
 }
 
-void CTVLDlg::Layout(int cx, int cy) {
+void CTVLDlg::ResizeList(int cx, int cy) {
     if (m_list == nullptr) {
         return;
     }
-    // The list fills the view below its fixed top.
     m_list->SetSize(cx, std::max(cy - m_list->GetPosition().y, 0));
 }
 
@@ -260,7 +259,7 @@ void CTVLDlg::SetStatusPane(int nPane, int nValue) {
 }
 
 void CTVLDlg::OnFilterEditChange() {
-    SetFilter(FilterBytes(m_comboFilter->GetValue()));
+    SetFilter(TextToBytes(m_comboFilter->GetValue(), false));
     FillList();
 }
 

@@ -65,7 +65,8 @@ public:
 
 private:
     void CreateControls();
-    void Layout(int cx, int cy);
+    // The list fills the view below its fixed top.
+    void ResizeList(int cx, int cy);
     void FindBrowser();
     void SetStatusPane(int nPane, int nValue);
     void OnCommand(wxCommandEvent& event);

@@ -192,6 +192,7 @@ protected:
         m_pView->m_list->GetEventHandler()->ProcessEvent(event);
     }
 
+    CEnvironmentGuard m_env{{"XDG_CONFIG_HOME", "TAVREL_REGISTRY", "PATH"}};
     CTempDir m_dir;
     CTavrelDoc* m_pDoc = nullptr;
     CMainFrame* m_pFrame = nullptr;
@@ -476,13 +477,9 @@ class CommandsTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        setenv("PATH", (m_dir / "bin:" + m_strOldPath).c_str(), 1);
+        setenv("PATH", (m_dir / "bin:" + std::getenv("PATH")).c_str(), 1);
         Recorder("bin/xdg-open", 0);
         Recorder("bin/browser", 0);
-    }
-    void TearDown() override {
-        AppTest::TearDown();
-        setenv("PATH", m_strOldPath.c_str(), 1);
     }
     void Recorder(const std::string& strRel, int nStatus) {
         const std::string strArgs = m_dir / (strRel + ".args");
@@ -510,8 +507,6 @@ protected:
                       }));
         return strMessage;
     }
-
-    std::string m_strOldPath = std::getenv("PATH");
 };
 
 TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
