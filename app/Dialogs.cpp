@@ -71,8 +71,8 @@ void BuildDialog(wxDialog* pDialog, int nTemplate) {
         event.Skip();
     });
     // Before start-up has shown the main window there is nothing to centre on.
-    const wxWindow* pParent = pDialog->GetParent();
-    if (pParent != nullptr && wxGetTopLevelParent(const_cast<wxWindow*>(pParent))->IsShown()) {
+    wxWindow* pParent = pDialog->GetParent();
+    if (pParent != nullptr && wxGetTopLevelParent(pParent)->IsShown()) {
         pDialog->CentreOnParent();
     } else {
         pDialog->CentreOnScreen();

@@ -6,9 +6,7 @@
 #include <wx/app.h>
 #include <wx/combobox.h>
 #include <wx/config.h>
-#include <wx/init.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +16,7 @@
 #include "app/Settings.h"
 #include "app/TavrelDoc.h"
 #include "bench/StoreGenerator.h"
+#include "bench/WxBench.h"
 #include "view/TVLDlg.h"
 
 namespace {
@@ -103,9 +102,8 @@ BENCHMARK(BM_TypeCharacter)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "cannot start the wx application (no display?)\n");
+    CWxBench app(argc, argv);
+    if (!app.IsOk()) {
         return 1;
     }
     MakeStores();
@@ -114,7 +112,5 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     delete wxConfigBase::Set(nullptr);
     fs::remove_all(g_dir);
-    wxTheApp->OnExit();
-    wxEntryCleanup();
     return 0;
 }

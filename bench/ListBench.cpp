@@ -6,14 +6,13 @@
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
-#include <wx/init.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/WxBench.h"
 #include "view/ListCtrlEx.h"
 
 namespace {
@@ -165,9 +164,8 @@ BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "cannot start the wx application (no display?)\n");
+    CWxBench app(argc, argv);
+    if (!app.IsOk()) {
         return 1;
     }
     MakeRecords();
@@ -184,7 +182,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_pFrame->Destroy();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
     return 0;
 }
