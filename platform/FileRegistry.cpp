@@ -1,16 +1,25 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <unordered_map>
 
 #include "platform/Registry.h"
 
 struct CFileRegistry::CKey {
     std::string strName;
     std::vector<std::unique_ptr<CKey>> subkeys;  // in the order they were created
-    std::map<std::string, CRegValue> values;     // by lower-case name; "" is the default value
+    // The position in subkeys by lower-case name; kept in step by Add.
+    std::unordered_map<std::string, std::size_t> index;
+    std::map<std::string, CRegValue> values;  // by lower-case name; "" is the default value
 
     CKey* Find(std::string_view strChild) const;
+    // The subkey of this name in any letter case, created when there is none.
+    CKey* Add(std::string_view strChild);
 };
 
 namespace {
@@ -202,12 +211,23 @@ bool ReadData(std::string_view str, bool bWide, CRegValue& value) {
 }  // namespace
 
 CFileRegistry::CKey* CFileRegistry::CKey::Find(std::string_view strChild) const {
-    for (const auto& pKey : subkeys) {
-        if (EqualNoCase(pKey->strName, strChild)) {
-            return pKey.get();
+    const auto it = index.find(Lower(strChild));
+    return it == index.end() ? nullptr : subkeys[it->second].get();
+}
+
+CFileRegistry::CKey* CFileRegistry::CKey::Add(std::string_view strChild) {
+    const auto [it, bNew] = index.try_emplace(Lower(strChild), subkeys.size());
+    if (bNew) {
+        try {
+            auto pKey = std::make_unique<CKey>();
+            pKey->strName = strChild;
+            subkeys.push_back(std::move(pKey));
+        } catch (...) {
+            index.erase(it);  // so that the index names no key that is not there
+            throw;
         }
     }
-    return nullptr;
+    return subkeys[it->second].get();
 }
 
 CFileRegistry::CFileRegistry()
@@ -216,13 +236,74 @@ CFileRegistry::CFileRegistry()
 CFileRegistry::~CFileRegistry() = default;
 
 void CFileRegistry::LoadFile(const std::string& strPath) {
-    std::ifstream in(strPath, std::ios::binary);
-    if (!in) {
+    auto refuse = [&](const char* pszWhy) {
+        if (m_pWarnings != nullptr) {
+            std::fprintf(m_pWarnings, "tavrel: %s: %s; it is not read\n", strPath.c_str(), pszWhy);
+        }
+    };
+    constexpr const char* kNotRegular = "not a regular file";
+    constexpr const char* kTooLarge = "larger than 64 MiB";
+    constexpr const char* kUnreadable = "cannot be read";
+    static_assert(kMaxRegistryFileSize == std::uint64_t{64} << 20, "the warning names the limit");
+
+    // Without blocking: a FIFO would otherwise wait for a writer.
+    const int fd = open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int nError = errno;
+        if (nError == ENOENT || nError == ENOTDIR) {
+            return;
+        }
+        // A socket, say, cannot be opened at all; it is still no regular file.
+        struct stat st {};
+        refuse(stat(strPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode) ? kNotRegular : kUnreadable);
         return;
     }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    LoadText(bytes.str(), strPath);
+    struct CCloser {
+        int fd;
+        ~CCloser() { close(fd); }
+    } closer{fd};
+
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        refuse(kUnreadable);
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        refuse(kNotRegular);
+        return;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxRegistryFileSize) {
+        refuse(kTooLarge);
+        return;
+    }
+    // To the end of the file, which may have grown since fstat, but never past
+    // the limit: one byte more than it tells that the file is too large.
+    std::string strBytes(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    std::size_t nRead = 0;
+    for (;;) {
+        if (nRead == strBytes.size()) {
+            if (strBytes.size() > kMaxRegistryFileSize) {
+                refuse(kTooLarge);
+                return;
+            }
+            strBytes.resize(static_cast<std::size_t>(
+                std::min<std::uint64_t>(kMaxRegistryFileSize + 1, 2 * strBytes.size() + 4096)));
+        }
+        const ssize_t n = read(fd, strBytes.data() + nRead, strBytes.size() - nRead);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            refuse(kUnreadable);
+            return;
+        }
+        if (n == 0) {
+            break;
+        }
+        nRead += static_cast<std::size_t>(n);
+    }
+    strBytes.resize(nRead);
+    LoadText(strBytes, strPath);
 }
 
 CFileRegistry::CKey* CFileRegistry::MakePath(std::string_view strPath) {
@@ -237,18 +318,26 @@ CFileRegistry::CKey* CFileRegistry::MakePath(std::string_view strPath) {
         return nullptr;
     }
     std::string_view rest = nSlash == std::string_view::npos ? "" : strPath.substr(nSlash + 1);
+    std::vector<std::string_view> parts;
     while (!rest.empty()) {
         const std::size_t n = rest.find('\\');
         const std::string_view part = rest.substr(0, n);
         rest = n == std::string_view::npos ? "" : rest.substr(n + 1);
-        if (part.empty()) {
-            continue;
+        if (!part.empty()) {
+            parts.push_back(part);
         }
+    }
+    if (parts.size() > kMaxRegistryDepth) {
+        return nullptr;
+    }
+    for (const std::string_view part : parts) {
         CKey* pChild = pKey->Find(part);
         if (pChild == nullptr) {
-            pKey->subkeys.push_back(std::make_unique<CKey>());
-            pChild = pKey->subkeys.back().get();
-            pChild->strName = part;
+            if (m_nKeys >= kMaxRegistryKeys) {
+                return nullptr;
+            }
+            ++m_nKeys;
+            pChild = pKey->Add(part);
         }
         pKey = pChild;
     }

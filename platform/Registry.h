@@ -47,6 +47,14 @@ public:
     virtual void CloseKey(HKEY hKey) = 0;
 };
 
+// Real exports are far smaller; a bigger file is refused rather than read into memory.
+constexpr std::uint64_t kMaxRegistryFileSize = std::uint64_t{64} << 20;
+// A key deeper than the Windows registry allows, or beyond this many keys, is
+// skipped like a line that cannot be read: the file cannot make the registry
+// many times its own size in memory, nor deep enough to overflow the stack.
+constexpr std::size_t kMaxRegistryDepth = 512;
+constexpr std::size_t kMaxRegistryKeys = 1'000'000;
+
 // A registry loaded from a file exported by the registry editor ("REGEDIT4" or
 // "Windows Registry Editor Version 5.00", UTF-16LE or 8-bit). Lines it cannot
 // read are skipped with a warning naming the file and the line.
@@ -56,7 +64,10 @@ public:
     ~CFileRegistry() override;
 
     std::FILE* m_pWarnings = stderr;  // null keeps the warnings back
-    // A missing file is an empty registry.
+    // A missing file is an empty registry. So, with a warning naming the file,
+    // is one that is not a regular file (a FIFO, a device, a directory, a
+    // socket), is larger than kMaxRegistryFileSize or cannot be read to its end.
+    // The file is opened without blocking and never read in part.
     void LoadFile(const std::string& strPath);
     // strName names the source in warnings.
     void LoadText(std::string_view strBytes, const std::string& strName);
@@ -76,6 +87,7 @@ private:
     std::unique_ptr<CKey> m_pLocalMachine;
     std::map<HKEY, CKey*> m_open;
     HKEY m_hNext = 1;
+    std::size_t m_nKeys = 0;
 };
 
 // The file that holds the registry: TAVREL_REGISTRY, else
