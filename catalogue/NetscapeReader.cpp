@@ -1,6 +1,7 @@
 // Reads the Netscape bookmark file: a line scanner that looks for fixed
 // attribute markers, not an HTML parser.
 #include <limits>
+#include <vector>
 
 #include "catalogue/TVLDlgBase.h"
 #include "platform/Path.h"
@@ -66,21 +67,40 @@ void CTVLDlgBase::ReadNetscapeFile() {
     auto* pRoot = new CBookmark;
     pRoot->m_strURL = JoinPath(m_strFavorites, kNetscapeRootName);
     pRoot->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
-    m_bookmarks.Add(pRoot);
+    const int nRoot = m_bookmarks.Add(pRoot);
 
+    m_stampNSFile.reset();
     CTextFileReader reader;
-    if ((!m_bNetscape && !m_bNSRegistry) || !m_pFileSystem->OpenTextFile(m_strNSFile, reader)) {
+    CFileStamp stamp;
+    if ((!m_bNetscape && !m_bNSRegistry) ||
+        !m_pFileSystem->OpenTextFile(m_strNSFile, reader, std::numeric_limits<std::uint64_t>::max(),
+                                     &stamp)) {
         MarkStoreMissing(STORE_NETSCAPE);
         return;
     }
-    ReadNetscapeStream(reader, pRoot);
+    if (ReadNetscapeStream(reader, pRoot)) {
+        // What Save compares with the file on disk before it replaces it.
+        stamp.nHash = reader.ContentHash();
+        m_stampNSFile = stamp;
+    } else {
+        // Nothing of a file given up on is kept, so that Save cannot write it back cut.
+        while (m_bookmarks.GetSize() > nRoot + 1) {
+            m_bookmarks.RemoveAndDelete(m_bookmarks.GetSize() - 1);
+        }
+        m_strNSHeader.clear();
+        MarkStoreMissing(STORE_NETSCAPE);
+    }
 }
 
-void CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) {
+bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) {
+    reader.SetLineLimit(kMaxNetscapeLine);
     std::string strLine;
     m_strNSHeader.clear();
     while (reader.ReadLine(strLine)) {
         m_strNSHeader += strLine;
+        if (m_strNSHeader.size() > kMaxNetscapeHead) {
+            return false;
+        }
         if (strLine.find("<H1>") != npos) {
             break;
         }
@@ -89,7 +109,12 @@ void CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
 
     // Null once the outermost list has been closed; later entries go to the root.
     CBookmark* pCurrent = pRoot;
+    // For each open heading, the folder that was current before it (the root
+    // when there was none). Its size is the depth of pCurrent, except that
+    // headings beyond kMaxFolderDepth all sit at that depth.
+    std::vector<CBookmark*> opened;
     while (reader.ReadLine(strLine)) {
+        CBookmark* const pIn = pCurrent != nullptr ? pCurrent : pRoot;
         std::size_t p = strLine.find(" HREF=");
         if (p != npos) {
             auto* pMark = new CBookmark;
@@ -98,19 +123,28 @@ void CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
             pMark->m_tAdded = DateAfter(strLine, "ADD_DATE=", 10);
             pMark->m_tVisited = DateAfter(strLine, "LAST_VISIT=", 12);
             pMark->m_tModified = DateAfter(strLine, "LAST_MODIFIED=", 15);
-            pMark->m_pFolder = pCurrent != nullptr ? pCurrent : pRoot;
+            pMark->m_pFolder = pIn;
             pMark->m_nFlags = BMF_NETSCAPE;
             m_bookmarks.Add(pMark);
         } else if ((p = strLine.find(" ADD_DATE=")) != npos) {
             auto* pFolder = new CBookmark;
             pFolder->m_tAdded = NumberAt(strLine, p + 11);
             pFolder->m_strName = ElementText(strLine, p + 11);
-            pFolder->m_pFolder = pCurrent != nullptr ? pCurrent : pRoot;
+            // At the deepest level a heading becomes a sibling of the current folder.
+            const bool bAtLimit = opened.size() >= static_cast<std::size_t>(kMaxFolderDepth);
+            pFolder->m_pFolder = bAtLimit ? pIn->m_pFolder : pIn;
             pFolder->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
             m_bookmarks.Add(pFolder);
+            opened.push_back(pIn);
             pCurrent = pFolder;
         } else if (strLine.find("</DL>") != npos && pCurrent != nullptr) {
-            pCurrent = pCurrent->m_pFolder;
+            if (opened.empty()) {
+                pCurrent = nullptr;
+            } else {
+                pCurrent = opened.back();
+                opened.pop_back();
+            }
         }
     }
+    return !reader.LineTooLong();
 }

@@ -108,16 +108,35 @@ void CheckTree(const CTVLDlgBase& view, const std::set<const CBookmark*>& roots)
     }
 }
 
-// The head is the input up to the end of the first line holding "<H1>" (all of
-// it without one), plus one "\n". Each later line with a marker gave one record
-// whose texts come from that line.
-void CheckRead(const CTVLDlgBase& view, const std::string& strText) {
+// The length of the head: the input up to the end of the first line holding
+// "<H1>", or all of it without one.
+std::size_t HeadSize(const std::string& strText) {
     const std::size_t nH1 = strText.find("<H1>");
-    std::size_t nBody = strText.size();
-    if (nH1 != std::string::npos) {
-        const std::size_t nEol = strText.find('\n', nH1);
-        nBody = nEol == std::string::npos ? strText.size() : nEol + 1;
+    if (nH1 == std::string::npos) {
+        return strText.size();
     }
+    const std::size_t nEol = strText.find('\n', nH1);
+    return nEol == std::string::npos ? strText.size() : nEol + 1;
+}
+
+// The reader gives up exactly when the head, or a line without its line end,
+// is over its limit.
+bool WithinLimits(const std::string& strText) {
+    if (HeadSize(strText) > kMaxNetscapeHead) {
+        return false;
+    }
+    for (std::string_view line : Lines(strText)) {
+        if (line.size() - (line.back() == '\n' ? 1 : 0) > kMaxNetscapeLine) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The head, plus one "\n", is kept. Each later line with a marker gave one
+// record whose texts come from that line.
+void CheckRead(const CTVLDlgBase& view, const std::string& strText) {
+    const std::size_t nBody = HeadSize(strText);
     Check(view.m_strNSHeader.size() == nBody + 1 && view.m_strNSHeader.back() == '\n' &&
           view.m_strNSHeader.compare(0, nBody, strText, 0, nBody) == 0);
 
@@ -274,9 +293,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
 
     CTextFileReader reader;
     reader.AttachMemory(input.data(), input.size());
-    view.ReadNetscapeStream(reader, pRoot);
+    const bool bRead = view.ReadNetscapeStream(reader, pRoot);
+    const std::string strText = TextMode(input);
+    Check(bRead == WithinLimits(strText));
     Check(view.BookmarkAt(0) == pRoot);
-    CheckRead(view, TextMode(input));
+    if (bRead) {
+        CheckRead(view, strText);
+    }
     CheckTree(view, {pRoot});
 
     auto* pFavRoot = new CBookmark;

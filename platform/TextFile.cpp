@@ -26,6 +26,8 @@ void CTextFileReader::Close() {
     m_pFile = nullptr;
     m_pMem = nullptr;
     m_pPos = m_pEnd = nullptr;
+    m_bTooLong = false;
+    m_hash = CContentHash();
 }
 
 bool CTextFileReader::Fill() {
@@ -33,75 +35,87 @@ bool CTextFileReader::Fill() {
         return false;
     }
     const std::size_t n = std::fread(m_buffer.data(), 1, m_buffer.size(), m_pFile);
+    m_hash.Update(m_buffer.data(), n);
     m_pPos = m_buffer.data();
     m_pEnd = m_pPos + n;
     return n > 0;
 }
 
+bool CTextFileReader::GiveUpLine(std::string& strLine) {
+    m_bTooLong = true;
+    strLine.clear();
+    return false;
+}
+
 bool CTextFileReader::ReadLine(std::string& strLine) {
     strLine.clear();
-    if (!IsOpen()) {
+    if (!IsOpen() || m_bTooLong) {
         return false;
     }
+    // Room for one byte more than the limit: a CR may still turn out to be the
+    // start of the line end.
+    const std::size_t nHold = m_nLineLimit == kNoLineLimit ? kNoLineLimit : m_nLineLimit + 1;
     for (;;) {
         if (m_pPos == m_pEnd && !Fill()) {
+            if (strLine.size() > m_nLineLimit) {
+                return GiveUpLine(strLine);
+            }
             return !strLine.empty();
         }
         const auto nAvail = static_cast<std::size_t>(m_pEnd - m_pPos);
         const auto* pNewline = static_cast<const char*>(std::memchr(m_pPos, '\n', nAvail));
+        const std::size_t nTake =
+            pNewline == nullptr ? nAvail : static_cast<std::size_t>(pNewline - m_pPos);
+        if (nTake > nHold - strLine.size()) {
+            return GiveUpLine(strLine);
+        }
+        strLine.append(m_pPos, nTake);
         if (pNewline == nullptr) {
-            strLine.append(m_pPos, nAvail);
             m_pPos = m_pEnd;
             continue;
         }
-        strLine.append(m_pPos, static_cast<std::size_t>(pNewline - m_pPos));
         m_pPos = pNewline + 1;
         if (!strLine.empty() && strLine.back() == '\r') {
             strLine.back() = '\n';
         } else {
             strLine.push_back('\n');
         }
+        if (strLine.size() - 1 > m_nLineLimit) {
+            return GiveUpLine(strLine);
+        }
         return true;
     }
 }
 
-CTextFileWriter::~CTextFileWriter() {
-    Close();
-}
-
-bool CTextFileWriter::Open(const std::string& strPath) {
-    Close();
-    m_pFile = std::fopen(strPath.c_str(), "wb");
-    m_bFailed = false;
-    return m_pFile != nullptr;
-}
-
 void CTextFileWriter::WriteString(std::string_view str) {
-    if (m_pFile == nullptr || m_bFailed) {
+    if (m_bFailed) {
         return;
     }
     for (std::size_t nStart = 0; nStart < str.size();) {
-        std::size_t nEnd = str.find('\n', nStart);
-        const bool bNewline = nEnd != std::string_view::npos;
-        if (!bNewline) {
-            nEnd = str.size();
+        const auto* pNewline =
+            static_cast<const char*>(std::memchr(str.data() + nStart, '\n', str.size() - nStart));
+        const std::size_t nEnd =
+            pNewline != nullptr ? static_cast<std::size_t>(pNewline - str.data()) : str.size();
+        m_strBuffer.append(str.data() + nStart, nEnd - nStart);
+        if (pNewline != nullptr) {
+            m_strBuffer += "\r\n";
         }
-        const std::size_t n = nEnd - nStart;
-        if (std::fwrite(str.data() + nStart, 1, n, m_pFile) != n ||
-            (bNewline && std::fwrite("\r\n", 1, 2, m_pFile) != 2)) {
-            m_bFailed = true;
-            return;
-        }
-        nStart = nEnd + (bNewline ? 1 : 0);
+        nStart = nEnd + (pNewline != nullptr ? 1 : 0);
+    }
+    if (m_strBuffer.size() >= kChunk && !Drain()) {
+        m_bFailed = true;
     }
 }
 
+bool CTextFileWriter::Drain() {
+    const bool bWritten = m_sink.Write(m_strBuffer.data(), m_strBuffer.size());
+    m_strBuffer.clear();
+    return bWritten;
+}
+
 bool CTextFileWriter::Close() {
-    if (m_pFile == nullptr) {
-        return false;
+    if (!m_bFailed && !m_strBuffer.empty() && !Drain()) {
+        m_bFailed = true;
     }
-    const bool bFlushed = std::fflush(m_pFile) == 0 && std::ferror(m_pFile) == 0;
-    const bool bClosed = std::fclose(m_pFile) == 0;
-    m_pFile = nullptr;
-    return bFlushed && bClosed && !m_bFailed;
+    return !m_bFailed;
 }

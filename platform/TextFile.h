@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ContentHash.h"
+
 class CTextFileReader {
 public:
     CTextFileReader() = default;
@@ -21,36 +23,67 @@ public:
     void Close();
     bool IsOpen() const { return m_pFile != nullptr || m_pMem != nullptr; }
 
-    // Reads one line, whatever its length, keeping its "\n" when it has one.
-    // False at the end of the input, when nothing is left to read.
+    // Reads one line, keeping its "\n" when it has one. False at the end of the
+    // input, when nothing is left to read, and from a line longer than the limit on.
     bool ReadLine(std::string& strLine);
+
+    static constexpr std::size_t kNoLineLimit = static_cast<std::size_t>(-1);
+    // Lines longer than nMax bytes, without their line end, are not read: no
+    // more than about nMax bytes of such a line are held. No limit by default.
+    void SetLineLimit(std::size_t nMax) { m_nLineLimit = nMax; }
+    // A line over the limit ended the reading; reset by Close and by attaching.
+    bool LineTooLong() const { return m_bTooLong; }
+    // The CContentHash of every byte read from the file so far.
+    std::uint64_t ContentHash() const { return m_hash.Value(); }
 
 private:
     bool Fill();
+    bool GiveUpLine(std::string& strLine);
 
     std::FILE* m_pFile = nullptr;
     const char* m_pMem = nullptr;
     std::vector<char> m_buffer;
     const char* m_pPos = nullptr;
     const char* m_pEnd = nullptr;
+    std::size_t m_nLineLimit = kNoLineLimit;
+    bool m_bTooLong = false;
+    CContentHash m_hash;
 };
 
+// Where the bytes of a file being written go.
+class CByteSink {
+public:
+    virtual ~CByteSink() = default;
+    // False when not every byte could be taken.
+    virtual bool Write(const char* pData, std::size_t nSize) = 0;
+};
+
+// Bytes kept in memory.
+class CStringSink : public CByteSink {
+public:
+    std::string m_strBytes;
+    bool Write(const char* pData, std::size_t nSize) override {
+        m_strBytes.append(pData, nSize);
+        return true;
+    }
+};
+
+// Text written as a Windows text file into a sink.
 class CTextFileWriter {
 public:
-    CTextFileWriter() = default;
-    ~CTextFileWriter();
+    explicit CTextFileWriter(CByteSink& sink) : m_sink(sink) {}
     CTextFileWriter(const CTextFileWriter&) = delete;
     CTextFileWriter& operator=(const CTextFileWriter&) = delete;
 
-    // Creates the file or empties an existing one.
-    bool Open(const std::string& strPath);
-    bool IsOpen() const { return m_pFile != nullptr; }
     // A failed write is remembered and reported by Close.
     void WriteString(std::string_view str);
-    // True when every byte reached the file.
+    // Hands on what is still buffered. True when every byte reached the sink.
     bool Close();
 
 private:
-    std::FILE* m_pFile = nullptr;
+    bool Drain();
+
+    CByteSink& m_sink;
+    std::string m_strBuffer;
     bool m_bFailed = false;
 };

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <random>
+#include <unordered_map>
 
 #include "tests/TestSupport.h"
 
@@ -27,13 +32,13 @@ std::vector<std::string> Describe(const CTestView& view) {
 }
 
 // Reads strText as a whole Netscape file through the stream reader.
-void ReadText(CTestView& view, const std::string& strText) {
+bool ReadText(CTestView& view, const std::string& strText) {
     auto* pRoot = new CBookmark;
     pRoot->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
     view.m_bookmarks.Add(pRoot);
     CTextFileReader reader;
     reader.AttachMemory(strText.data(), strText.size());
-    view.ReadNetscapeStream(reader, pRoot);
+    return view.ReadNetscapeStream(reader, pRoot);
 }
 
 const std::string kHead = "<TITLE>T</TITLE>\r\n<H1>T</H1>\r\n\r\n<DL><p>\r\n";
@@ -100,7 +105,7 @@ class NetscapeGrammarTest : public testing::TestWithParam<CGrammarCase> {};
 
 TEST_P(NetscapeGrammarTest, Records) {
     CTestView view;
-    ReadText(view, kHead + GetParam().strBody);
+    EXPECT_TRUE(ReadText(view, kHead + GetParam().strBody));
     EXPECT_EQ(Describe(view), GetParam().expected);
     EXPECT_EQ(view.m_strNSHeader, "<TITLE>T</TITLE>\n<H1>T</H1>\n\n");
 }
@@ -227,6 +232,297 @@ TEST(NetscapePresenceTest, ReadOnlyWhenIndicatedAndOpen) {
                                                : std::vector<std::uint32_t>{STORE_NETSCAPE});
         EXPECT_EQ(view.m_nMissing, c.bRead ? 0u : STORE_NETSCAPE);
     }
+}
+
+// The text reader's line limit, on which the Netscape reader relies, from
+// memory and from a file. The file is read in chunks of 64 KiB, so the long
+// cases put a CR LF across two chunks.
+TEST(NetscapeLineLimitTest, LinesOverTheLimitEndTheReading) {
+    const std::string strChunk(65535, 'a');
+    const struct {
+        std::string strText;
+        std::size_t nLimit;
+        std::vector<std::string> lines;
+        bool bTooLong;
+    } cases[] = {
+        {"abcde\r\nxy\n", 5, {"abcde\n", "xy\n"}, false},
+        {"ab\nabcdef\nxy\n", 5, {"ab\n"}, true},
+        {"ab\nabcde", 5, {"ab\n", "abcde"}, false},
+        {"ab\nabcdef", 5, {"ab\n"}, true},
+        {"abcd\r\r\n", 5, {"abcd\r\n"}, false},
+        {"abcde\rx\n", 5, {}, true},
+        {"abcde\r", 5, {}, true},
+        {"\n\r\n", 0, {"\n", "\n"}, false},
+        {"\nx\n", 0, {"\n"}, true},
+        {strChunk + "\r\nb\n", 65535, {strChunk + "\n", "b\n"}, false},
+        {strChunk + "\r\nb\n", 65534, {}, true},
+        {"b\n" + strChunk + strChunk,
+         CTextFileReader::kNoLineLimit,
+         {"b\n", strChunk + strChunk},
+         false},
+    };
+    const CTempDir dir;
+    for (const auto& c : cases) {
+        dir.Write("t.txt", c.strText);
+        for (const bool bFile : {false, true}) {
+            CTextFileReader reader;
+            if (bFile) {
+                reader.AttachFile(std::fopen((dir / "t.txt").c_str(), "rb"));
+            } else {
+                reader.AttachMemory(c.strText.data(), c.strText.size());
+            }
+            reader.SetLineLimit(c.nLimit);
+            std::vector<std::string> lines;
+            std::string strLine;
+            while (reader.ReadLine(strLine)) {
+                lines.push_back(strLine);
+            }
+            const std::string strWhere = c.strText.substr(0, 12) + (bFile ? " (file)" : "");
+            EXPECT_EQ(lines, c.lines) << strWhere;
+            EXPECT_EQ(reader.LineTooLong(), c.bTooLong) << strWhere;
+            // Nothing after a line that was given up on is read as a line.
+            EXPECT_FALSE(reader.ReadLine(strLine)) << strWhere;
+        }
+    }
+}
+
+// A long line in memory is not copied beyond the limit before it is given up on.
+TEST(NetscapeLineLimitTest, LongLineIsNotHeld) {
+    const std::string strText(8 << 20, '\0');
+    CTextFileReader reader;
+    reader.AttachMemory(strText.data(), strText.size());
+    reader.SetLineLimit(1000);
+    std::string strLine;
+    EXPECT_FALSE(reader.ReadLine(strLine));
+    EXPECT_TRUE(reader.LineTooLong());
+    EXPECT_LT(strLine.capacity(), std::size_t{1} << 20);
+    reader.AttachMemory("x\n", 2);
+    EXPECT_FALSE(reader.LineTooLong());
+    EXPECT_TRUE(reader.ReadLine(strLine));
+}
+
+// Reads the file at strPath as the Netscape store.
+void ReadStore(CTestView& view, const std::string& strPath) {
+    view.m_strFavorites = "/fav";
+    view.m_bNetscape = true;
+    view.m_strNSFile = strPath;
+    view.m_strNSHeader = "old";
+    view.ReadNetscapeFile();
+}
+
+// The store counts as missing as when the file cannot be opened, and nothing
+// of what was read is kept.
+void ExpectMissing(const CTestView& view, const std::string& strWhat) {
+    EXPECT_EQ(view.m_nMissing, STORE_NETSCAPE) << strWhat;
+    EXPECT_EQ(view.m_missingCalls, std::vector<std::uint32_t>{STORE_NETSCAPE}) << strWhat;
+    ASSERT_EQ(view.m_bookmarks.GetSize(), 1) << strWhat;
+    EXPECT_EQ(view.BookmarkAt(0)->m_strURL, "/fav/Netscape Bookmarks") << strWhat;
+    EXPECT_EQ(view.m_strNSHeader, "") << strWhat;
+}
+
+void ExpectPresent(const CTestView& view, const std::string& strWhat) {
+    EXPECT_EQ(view.m_nMissing, 0u) << strWhat;
+    EXPECT_TRUE(view.m_missingCalls.empty()) << strWhat;
+}
+
+// A bookmark line of exactly nLength bytes, without its line end.
+std::string BookmarkLine(std::size_t nLength) {
+    const std::string strStart = "<DT><A HREF=\"http://long/\" ICON=\"";
+    const std::string strEnd = "\">Long</A>";
+    return strStart + std::string(nLength - strStart.size() - strEnd.size(), 'Q') + strEnd;
+}
+
+TEST(NetscapeLimitsTest, LongLine) {
+    const std::string strBefore = kHead +
+                                  "<DT><H3 ADD_DATE=\"1\">F</H3>\r\n<DL><p>\r\n"
+                                  "<DT><A HREF=\"http://a/\">a</A>\r\n</DL><p>\r\n";
+    const std::vector<std::string> before = {"F|F||1", "B|a|F|http://a/|0/0/0"};
+    const std::string strAfter = "<DT><A HREF=\"http://b/\">b</A>\r\n</DL><p>\r\n";
+    const struct {
+        std::size_t nLength;
+        bool bLast;  // the long line ends the file, without a line end
+        bool bRead;
+    } cases[] = {
+        {kMaxNetscapeLine, false, true},
+        {kMaxNetscapeLine + 1, false, false},
+        {kMaxNetscapeLine, true, true},
+        {kMaxNetscapeLine + 1, true, false},
+    };
+    const CTempDir dir;
+    for (const auto& c : cases) {
+        const std::string strText =
+            strBefore + BookmarkLine(c.nLength) + (c.bLast ? "" : "\r\n" + strAfter);
+        const std::string strWhat =
+            std::to_string(c.nLength) + (c.bLast ? " at the end" : " in the list");
+
+        // The stream keeps what it read before the long line.
+        CTestView stream;
+        EXPECT_EQ(ReadText(stream, strText), c.bRead) << strWhat;
+        std::vector<std::string> expected = before;
+        if (c.bRead) {
+            expected.push_back("B|Long||http://long/|0/0/0");
+            if (!c.bLast) {
+                expected.push_back("B|b||http://b/|0/0/0");
+            }
+        }
+        EXPECT_EQ(Describe(stream), expected) << strWhat;
+
+        dir.Write("bookmark.htm", strText);
+        CTestView view;
+        ReadStore(view, dir / "bookmark.htm");
+        if (c.bRead) {
+            ExpectPresent(view, strWhat);
+            EXPECT_EQ(Describe(view), expected) << strWhat;
+        } else {
+            ExpectMissing(view, strWhat);
+        }
+    }
+}
+
+TEST(NetscapeLimitsTest, HeadSize) {
+    // Filler lines of 100 bytes, then the rest up to nSize, ending in strLast.
+    auto head = [](std::size_t nSize, const std::string& strLast) {
+        std::string str;
+        while (str.size() + 100 + strLast.size() <= nSize) {
+            str += std::string(99, 'x') + "\n";
+        }
+        return str + std::string(nSize - str.size() - strLast.size(), 'y') + strLast;
+    };
+    const std::string strBody = "<DL><p>\n<DT><A HREF=\"http://a/\">a</A>\n</DL><p>\n";
+    const struct {
+        const char* pszName;
+        std::string strHead;  // followed by strBody
+        bool bRead;
+        std::size_t nRecords;
+    } cases[] = {
+        {"H1AtTheLimit", head(kMaxNetscapeHead, "<H1>T</H1>\n"), true, 2},
+        {"H1PastTheLimit", head(kMaxNetscapeHead + 1, "<H1>T</H1>\n"), false, 1},
+        {"NoH1OverTheLimit", head(kMaxNetscapeHead + 1, "\n"), false, 1},
+        {"NoH1WithinTheLimit", head(kMaxNetscapeHead - strBody.size(), "\n"), true, 1},
+        {"SmallWithoutH1", "<TITLE>T</TITLE>\n", true, 1},
+    };
+    const CTempDir dir;
+    for (const auto& c : cases) {
+        dir.Write("bookmark.htm", c.strHead + strBody);
+        CTestView view;
+        ReadStore(view, dir / "bookmark.htm");
+        if (!c.bRead) {
+            ExpectMissing(view, c.pszName);
+            continue;
+        }
+        ExpectPresent(view, c.pszName);
+        EXPECT_EQ(static_cast<std::size_t>(view.m_bookmarks.GetSize()), c.nRecords) << c.pszName;
+        // Without "<H1>" the whole file is head.
+        EXPECT_EQ(view.m_strNSHeader, (c.nRecords == 1 ? c.strHead + strBody : c.strHead) + "\n")
+            << c.pszName;
+    }
+}
+
+// Peak resident memory of the process so far, in KiB.
+long PeakMemoryKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A file of 2 GiB zeros, one line without any "<H1>". The peak resident memory
+// of the process can only show growth past the earlier peak; reading the whole
+// file into memory would raise it to more than 2 GiB, far beyond what the other
+// tests of this program reach, so the growth would then exceed the bound.
+TEST(NetscapeLimitsTest, HugeLineIsNotReadWhole) {
+    const CTempDir dir;
+    dir.Write("bookmark.htm", "");
+    std::filesystem::resize_file(dir / "bookmark.htm", std::uintmax_t{2} << 30);
+    const long nBefore = PeakMemoryKiB();
+    CTestView view;
+    ReadStore(view, dir / "bookmark.htm");
+    ExpectMissing(view, "zeros");
+    EXPECT_LT(PeakMemoryKiB() - nBefore, 200 * 1024);
+}
+
+// Depth of a record's folder below the root, which is record 0.
+int FolderDepth(const CTestView& view, const CBookmark* p) {
+    int nDepth = 0;
+    for (p = p->m_pFolder; p != view.BookmarkAt(0); p = p->m_pFolder) {
+        ++nDepth;
+    }
+    return nDepth;
+}
+
+// Headings F1 to F1003 nested, each holding B<n> and followed by A<n> after its
+// "</DL>": the headings past the deepest level are siblings of F1000, and each
+// "</DL>" goes back to the folder that was current before the heading.
+TEST(NetscapeDepthTest, HeadingsPastTheLimitBecomeSiblings) {
+    constexpr int kLevels = kMaxFolderDepth + 3;
+    std::string strText = kHead;
+    for (int i = 1; i <= kLevels; ++i) {
+        const std::string n = std::to_string(i);
+        strText += "<DT><H3 ADD_DATE=\"" + n + "\">F" + n +
+                   "</H3>\n<DL><p>\n<DT><A HREF=\"http://b/" + n + "\">B" + n + "</A>\n";
+    }
+    for (int i = kLevels; i >= 1; --i) {
+        strText += "</DL><p>\n<DT><A HREF=\"http://a/\">A" + std::to_string(i) + "</A>\n";
+    }
+    CTestView view;
+    ASSERT_TRUE(ReadText(view, strText));
+    ASSERT_EQ(view.m_bookmarks.GetSize(), 1 + 3 * kLevels);
+
+    const struct {
+        const char* pszName;
+        const char* pszFolder;  // empty for the root
+        int nDepth;             // of the folder
+    } cases[] = {
+        {"F999", "F998", 998},    {"F1000", "F999", 999},   {"F1001", "F999", 999},
+        {"F1002", "F999", 999},   {"F1003", "F999", 999},   {"B1000", "F1000", 1000},
+        {"B1001", "F1001", 1000}, {"B1003", "F1003", 1000}, {"A1003", "F1002", 1000},
+        {"A1002", "F1001", 1000}, {"A1001", "F1000", 1000}, {"A1000", "F999", 999},
+        {"A999", "F998", 998},    {"A2", "F1", 1},          {"A1", "", 0},
+    };
+    for (const auto& c : cases) {
+        const CBookmark* p = view.Named(c.pszName);
+        ASSERT_NE(p, nullptr) << c.pszName;
+        const CBookmark* pFolder =
+            *c.pszFolder != '\0' ? view.Named(c.pszFolder) : view.BookmarkAt(0);
+        EXPECT_EQ(p->m_pFolder, pFolder) << c.pszName;
+        EXPECT_EQ(FolderDepth(view, p), c.nDepth) << c.pszName;
+    }
+}
+
+// A million nested headings, each with a bookmark: all are read, none deeper
+// than the limit, and a bookmark after all the "</DL>"s is in the root again.
+TEST(NetscapeDepthTest, MillionNestedHeadings) {
+    constexpr int kLevels = 1'000'000;
+    const std::string strLevel = "<H3 ADD_DATE=\"1\">F</H3>\n<DL>\n<A HREF=\"u\">B</A>\n";
+    std::string strText = kHead;
+    strText.reserve(strText.size() + kLevels * (strLevel.size() + 6) + 32);
+    for (int i = 0; i < kLevels; ++i) {
+        strText += strLevel;
+    }
+    for (int i = 0; i < kLevels; ++i) {
+        strText += "</DL>\n";
+    }
+    strText += "<A HREF=\"root\">R</A>\n";
+
+    CTestView view;
+    ASSERT_TRUE(ReadText(view, strText));
+    ASSERT_EQ(view.m_bookmarks.GetSize(), 2 + 2 * kLevels);
+    // Records come in reading order, so each folder's depth is known before its contents.
+    std::unordered_map<const CBookmark*, int> depths{{view.BookmarkAt(0), 0}};
+    depths.reserve(kLevels + 1);
+    for (int i = 1; i <= kLevels; ++i) {
+        const CBookmark* pFolder = view.BookmarkAt(2 * i - 1);
+        const CBookmark* pMark = view.BookmarkAt(2 * i);
+        ASSERT_EQ(pFolder->m_nFlags, BMF_FOLDER | BMF_NETSCAPE) << i;
+        ASSERT_EQ(pMark->m_nFlags, BMF_NETSCAPE) << i;
+        ASSERT_EQ(pMark->m_pFolder, pFolder) << i;
+        const auto it = depths.find(pFolder->m_pFolder);
+        ASSERT_NE(it, depths.end()) << i;
+        ASSERT_EQ(it->second + 1, std::min(i, kMaxFolderDepth)) << i;
+        depths.emplace(pFolder, it->second + 1);
+    }
+    const CBookmark* pLast = view.BookmarkAt(2 * kLevels + 1);
+    EXPECT_EQ(pLast->m_strURL, "root");
+    EXPECT_EQ(pLast->m_pFolder, view.BookmarkAt(0));
 }
 
 }  // namespace
