@@ -67,9 +67,99 @@ bool CFailingFileSystem::ListDirectory(const std::string& strDir, CDirListing& l
 }
 
 bool CFailingFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
-                                      std::uint64_t nMaxSize) {
-    return m_failPaths.count(strPath) == 0 &&
-           GetPosixFileSystem().OpenTextFile(strPath, reader, nMaxSize);
+                                      std::uint64_t nMaxSize, CFileStamp* pStamp) {
+    return !Fails(strPath) && GetPosixFileSystem().OpenTextFile(strPath, reader, nMaxSize, pStamp);
+}
+
+namespace {
+
+class CFailingReplacement : public CFileReplacement {
+public:
+    CFailingReplacement(const CFailingFileSystem& fs, std::unique_ptr<CFileReplacement> pInner)
+        : m_fs(fs), m_pInner(std::move(pInner)) {}
+    const std::string& Target() const override { return m_pInner->Target(); }
+    bool Replaces() const override { return m_pInner->Replaces(); }
+    bool Write(const char* pData, std::size_t nSize) override {
+        if (m_fs.m_nFailWriteAt && m_nWritten + nSize > *m_fs.m_nFailWriteAt) {
+            // What fits is written, as write does on a full disk.
+            const std::size_t nFits = static_cast<std::size_t>(*m_fs.m_nFailWriteAt - m_nWritten);
+            m_pInner->Write(pData, nFits);
+            m_nWritten += nFits;
+            return false;
+        }
+        m_nWritten += nSize;
+        return m_pInner->Write(pData, nSize);
+    }
+    bool Flush() override { return m_pInner->Flush() && !m_fs.m_bFailFlush; }
+    bool Install() override { return !m_fs.m_bFailInstall && m_pInner->Install(); }
+
+private:
+    const CFailingFileSystem& m_fs;
+    std::unique_ptr<CFileReplacement> m_pInner;
+    std::uint64_t m_nWritten = 0;
+};
+
+class CFailingTree : public CDirectoryTree {
+public:
+    CFailingTree(const CFailingFileSystem& fs, std::string strRoot,
+                 std::unique_ptr<CDirectoryTree> pInner)
+        : m_fs(fs), m_strRoot(std::move(strRoot)), m_pInner(std::move(pInner)) {}
+    std::size_t MakeDirectories(const std::vector<std::string>& parts,
+                                bool& bCreateFailed) override {
+        std::string strPath = m_strRoot;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            strPath += "/" + parts[i];
+            if (m_fs.Fails(strPath)) {
+                const std::vector<std::string> above(parts.begin(),
+                                                     parts.begin() + static_cast<long>(i));
+                const std::size_t nReached = m_pInner->MakeDirectories(above, bCreateFailed);
+                bCreateFailed = bCreateFailed || nReached == i;
+                return nReached;
+            }
+        }
+        return m_pInner->MakeDirectories(parts, bCreateFailed);
+    }
+    EFileResult CreateFile(const std::vector<std::string>& dirParts, const std::string& strName,
+                           std::string_view bytes) override {
+        return Fails(dirParts, strName) ? FILE_FAILED
+                                        : m_pInner->CreateFile(dirParts, strName, bytes);
+    }
+    bool RemoveFile(const std::vector<std::string>& dirParts, const std::string& strName) override {
+        return !Fails(dirParts, strName) && m_pInner->RemoveFile(dirParts, strName);
+    }
+    EFileResult RenameFile(const std::vector<std::string>& dirParts, const std::string& strFrom,
+                           const std::string& strTo) override {
+        return Fails(dirParts, strFrom) ? FILE_FAILED
+                                        : m_pInner->RenameFile(dirParts, strFrom, strTo);
+    }
+
+private:
+    bool Fails(const std::vector<std::string>& dirParts, const std::string& strName) const {
+        std::string strPath = m_strRoot;
+        for (const std::string& strPart : dirParts) {
+            strPath += "/" + strPart;
+        }
+        return m_fs.Fails(strPath + "/" + strName);
+    }
+
+    const CFailingFileSystem& m_fs;
+    std::string m_strRoot;
+    std::unique_ptr<CDirectoryTree> m_pInner;
+};
+
+}  // namespace
+
+std::unique_ptr<CFileReplacement> CFailingFileSystem::BeginReplace(const std::string& strPath) {
+    if (Fails(strPath)) {
+        return nullptr;
+    }
+    auto pInner = GetPosixFileSystem().BeginReplace(strPath);
+    return pInner ? std::make_unique<CFailingReplacement>(*this, std::move(pInner)) : nullptr;
+}
+
+std::unique_ptr<CDirectoryTree> CFailingFileSystem::OpenTree(const std::string& strRoot) {
+    auto pInner = Fails(strRoot) ? nullptr : GetPosixFileSystem().OpenTree(strRoot);
+    return pInner ? std::make_unique<CFailingTree>(*this, strRoot, std::move(pInner)) : nullptr;
 }
 
 CEnvironmentGuard::CEnvironmentGuard(std::vector<std::string> names) {

@@ -46,34 +46,43 @@ private:
     std::filesystem::path m_path;
 };
 
-// The POSIX file system, except that the named paths cannot be opened or listed.
+// The POSIX file system, except that the named paths fail whatever is done
+// with them (for a directory tree: the full path of the directory or file),
+// and that the steps of a replacement can be made to fail.
 class CFailingFileSystem : public CFileSystem {
 public:
     std::set<std::string> m_failPaths;
     std::int64_t m_tNow = 1'000'000'000;
     bool m_bDropTimes = false;  // report every time as unavailable
+    // A replacement's writes fail once this many bytes are written, as on a full disk.
+    std::optional<std::uint64_t> m_nFailWriteAt;
+    bool m_bFailFlush = false;
+    bool m_bFailInstall = false;
+    bool m_bFailKeepCopy = false;
+
     bool ListDirectory(const std::string& strDir, CDirListing& listing) override;
-    bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
-                      std::uint64_t nMaxSize) override;
+    bool OpenTextFile(const std::string& strPath, CTextFileReader& reader, std::uint64_t nMaxSize,
+                      CFileStamp* pStamp) override;
     std::int64_t CurrentTime() override { return m_tNow; }
     bool IsDirectory(const std::string& strPath) override {
-        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().IsDirectory(strPath);
+        return !Fails(strPath) && GetPosixFileSystem().IsDirectory(strPath);
     }
     bool CanOpen(const std::string& strPath, bool bWrite) override {
-        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().CanOpen(strPath, bWrite);
+        return !Fails(strPath) && GetPosixFileSystem().CanOpen(strPath, bWrite);
     }
-    bool Exists(const std::string& strPath) override {
-        return GetPosixFileSystem().Exists(strPath);
+    EFileResult StampFile(const std::string& strPath, CFileStamp& stamp) override {
+        return Fails(strPath) ? FILE_FAILED : GetPosixFileSystem().StampFile(strPath, stamp);
     }
-    bool CreateDirectory(const std::string& strPath) override {
-        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().CreateDirectory(strPath);
+    std::unique_ptr<CFileReplacement> BeginReplace(const std::string& strPath) override;
+    EFileResult KeepCopy(const std::string& strFrom, const std::string& strTo) override {
+        return m_bFailKeepCopy || Fails(strTo) ? FILE_FAILED
+                                               : GetPosixFileSystem().KeepCopy(strFrom, strTo);
     }
     bool RemoveFile(const std::string& strPath) override {
-        return m_failPaths.count(strPath) == 0 && GetPosixFileSystem().RemoveFile(strPath);
+        return !Fails(strPath) && GetPosixFileSystem().RemoveFile(strPath);
     }
-    bool RenameFile(const std::string& strFrom, const std::string& strTo) override {
-        return m_failPaths.count(strFrom) == 0 && GetPosixFileSystem().RenameFile(strFrom, strTo);
-    }
+    std::unique_ptr<CDirectoryTree> OpenTree(const std::string& strRoot) override;
+    bool Fails(const std::string& strPath) const { return m_failPaths.count(strPath) != 0; }
 };
 
 // Restores the named environment variables when it goes out of scope.
