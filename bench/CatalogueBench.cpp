@@ -364,7 +364,7 @@ void BM_SaveNetscape100k(benchmark::State& state) {
             break;
         }
         state.ResumeTiming();
-        if (!pView->SaveNetscapeFile({})) {
+        if (pView->SaveNetscapeFile({}) != CTVLDlgBase::SAVE_DONE) {
             state.SkipWithError("the Netscape file could not be written");
             break;
         }
@@ -446,7 +446,7 @@ void BM_SaveBoth110k(benchmark::State& state) {
         sync();
         state.ResumeTiming();
         pView->SaveFavorites({});
-        if (!pView->SaveNetscapeFile({})) {
+        if (pView->SaveNetscapeFile({}) != CTVLDlgBase::SAVE_DONE) {
             state.SkipWithError("the Netscape file could not be written");
             break;
         }

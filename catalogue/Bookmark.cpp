@@ -52,6 +52,24 @@ int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb) 
     return la < lb ? -1 : (la > lb ? 1 : 0);
 }
 
+CBookmark& CBookmark::operator=(const CBookmark& other) {
+    if (this == &other) {
+        return *this;
+    }
+    m_strName = other.m_strName;
+    m_strURL = other.m_strURL;
+    m_strOrigName = other.m_strOrigName;
+    m_strFileName = other.m_strFileName;
+    m_tAdded = other.m_tAdded;
+    m_tVisited = other.m_tVisited;
+    m_tModified = other.m_tModified;
+    m_pFolder = other.m_pFolder;
+    m_pNSFolder = other.m_pNSFolder;
+    m_nFlags = other.m_nFlags;
+    m_pNSCopy = other.m_pNSCopy ? std::make_unique<CNetscapeCopy>(*other.m_pNSCopy) : nullptr;
+    return *this;
+}
+
 int CBookmarkArray::Add(CObject* p) {
     m_data.push_back(p);
     return GetSize() - 1;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,36 +24,53 @@ constexpr std::uint32_t BMF_FOLDER = 0x20;
 constexpr std::uint32_t BMF_REMOVED = 0x40;
 
 class CBookmark;
-// Tree-key parts of the folders whose names would make their keys collide.
+// Sort parts of the folders whose plain parts (name and backslash) would
+// collide with a sibling's.
 using CKeyParts = std::unordered_map<const CBookmark*, std::string>;
+
+// What a record held by both stores keeps of its Netscape copy when the
+// Favorites copy is the one shown: the Netscape file gets these back.
+struct CNetscapeCopy {
+    std::string strName;
+    std::string strURL;
+    CTime tAdded = 0;
+    CTime tVisited = 0;
+    CTime tModified = 0;
+};
 
 // One bookmark or folder of either browser's store.
 class CBookmark : public CObject {
 public:
+    CBookmark() = default;
+    CBookmark(const CBookmark& other) { *this = other; }
+    CBookmark& operator=(const CBookmark& other);
+
     std::string m_strName;
     std::string m_strURL;       // folders and roots: the directory path they stand for
     std::string m_strOrigName;  // the name from before the first rename
+    // Favorites records: the name of the file or directory on disk, which the
+    // title in m_strName does not tell (its extension, and for a record of
+    // both stores possibly its letter case).
+    std::string m_strFileName;
     CTime m_tAdded = 0;
     CTime m_tVisited = 0;
     CTime m_tModified = 0;
     CBookmark* m_pFolder = nullptr;    // Favorites folder for a record of both stores
     CBookmark* m_pNSFolder = nullptr;  // only for a record of both stores
     std::uint32_t m_nFlags = 0;
-    std::string m_strTreeKey;  // scratch key used while saving
+    std::unique_ptr<CNetscapeCopy> m_pNSCopy;  // only for a record of both stores
 
     // 1 = Favorites only, 2 = Netscape only, 3 = both.
     std::uint32_t Origin() const { return m_nFlags & 3; }
     bool IsRow() const { return (m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0; }
     // The folder the record sits in within the Netscape file.
     const CBookmark* NSFolder() const { return m_pNSFolder != nullptr ? m_pNSFolder : m_pFolder; }
-
-    // Appends the key that orders the record into the Netscape folder tree:
-    // every folder sorts directly before its contents.
-    void BuildTreeKey(std::string& strKey, const CKeyParts* pParts = nullptr) const;
-    // The path of the record's shortcut file or directory in the Favorites tree;
-    // with bNewName false a bookmark keeps the name from before its renames.
-    // False when a name on the way could lead out of its folder.
-    bool BuildShortcutPath(std::string& strPath, bool bNewName) const;
+    // The text and dates that the Netscape file holds for the record.
+    const std::string& NSName() const { return m_pNSCopy ? m_pNSCopy->strName : m_strName; }
+    const std::string& NSURL() const { return m_pNSCopy ? m_pNSCopy->strURL : m_strURL; }
+    CTime NSAdded() const { return m_pNSCopy ? m_pNSCopy->tAdded : m_tAdded; }
+    CTime NSVisited() const { return m_pNSCopy ? m_pNSCopy->tVisited : m_tVisited; }
+    CTime NSModified() const { return m_pNSCopy ? m_pNSCopy->tModified : m_tModified; }
 };
 
 // Type codes of a sort or search key: which kind of member the key reads.

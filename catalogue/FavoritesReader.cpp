@@ -42,19 +42,24 @@ void CTVLDlgBase::ReadFavorites() {
     pRoot->m_nFlags = BMF_FOLDER | BMF_MSIE;
     m_bookmarks.Add(pRoot);
 
-    // Borrowed pointers; the catalogue owns the folders.
-    std::deque<CBookmark*> queue{pRoot};
+    // Borrowed pointers with their depth; the catalogue owns the folders.
+    std::deque<std::pair<CBookmark*, int>> queue{{pRoot, 0}};
     // Directories already listed: a link loop lists each directory once.
     std::set<CFileId> listed;
     CDirListing listing;
     std::string strURL;
     while (!queue.empty()) {
-        CBookmark* pFolder = queue.front();
-        if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {
-            MarkStoreMissing(STORE_FAVORITES);
-            return;
-        }
+        const auto [pFolder, nDepth] = queue.front();
         queue.pop_front();
+        // Only the root's failure makes the store missing; a sub-folder that
+        // cannot be listed is passed over and the walk goes on.
+        if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {
+            if (pFolder == pRoot) {
+                MarkStoreMissing(STORE_FAVORITES);
+                return;
+            }
+            continue;
+        }
         if (!listed.insert(listing.self).second) {
             continue;
         }
@@ -63,18 +68,22 @@ void CTVLDlgBase::ReadFavorites() {
         for (const CDirEntry& entry : listing.entries) {
             auto fill = [&](CBookmark* pMark) {
                 pMark->m_strName = FileTitle(entry.strName);
+                pMark->m_strFileName = entry.strName;
                 pMark->m_tAdded = entry.tCreated.value_or(tNow);
                 pMark->m_tVisited = entry.tAccessed.value_or(tNow);
                 pMark->m_tModified = entry.tModified.value_or(tNow);
                 pMark->m_pFolder = pFolder;
             };
             if (entry.bDirectory) {
+                if (nDepth >= kMaxFolderDepth) {
+                    continue;
+                }
                 auto* pSub = new CBookmark;
                 fill(pSub);
                 pSub->m_strURL = entry.strPath;
                 pSub->m_nFlags = BMF_FOLDER | BMF_MSIE;
                 m_bookmarks.Add(pSub);
-                queue.push_back(pSub);
+                queue.emplace_back(pSub, nDepth + 1);
                 continue;
             }
             CTextFileReader reader;

@@ -37,6 +37,30 @@ bool CTVLDlgBase::SameURL(std::string_view a, std::string_view b) {
     return false;
 }
 
+std::string_view CTVLDlgBase::NumberedBase(std::string_view strName) {
+    // "Name (n)" with n from 2 on, written without leading zeros.
+    if (strName.size() < 4 || strName.back() != ')') {
+        return strName;
+    }
+    const std::size_t nOpen = strName.rfind(" (");
+    if (nOpen == std::string_view::npos || nOpen + 3 >= strName.size() ||
+        strName[nOpen + 2] == '0' ||
+        strName.substr(nOpen + 2, strName.size() - nOpen - 3).find_first_not_of("0123456789") !=
+            std::string_view::npos ||
+        strName.substr(nOpen + 2) == "1)") {
+        return strName;
+    }
+    return strName.substr(0, nOpen);
+}
+
+bool CTVLDlgBase::SameName(std::string_view strFavorites, std::string_view strNetscape) {
+    if (EqualNoCase(strFavorites, strNetscape)) {
+        return true;
+    }
+    const std::string_view strBase = NumberedBase(strFavorites);
+    return strBase.size() != strFavorites.size() && EqualNoCase(strBase, strNetscape);
+}
+
 void CTVLDlgBase::MergeDuplicates() {
     const int n = m_bookmarks.GetSize();
     if (n < 3) {
@@ -52,17 +76,25 @@ void CTVLDlgBase::MergeDuplicates() {
     int nKept = 1;
     for (int i = 1; i < n; ++i) {
         CBookmark* pCur = BookmarkAt(i);
-        const bool bJoin = (pPrev->m_nFlags & BMF_FOLDER) == 0 &&
-                           (pCur->m_nFlags & BMF_FOLDER) == 0 &&
-                           (pPrev->m_nFlags ^ 3u) == (pCur->m_nFlags & 3u) &&
-                           SameURL(pPrev->m_strURL, pCur->m_strURL) &&
-                           EqualNoCase(pPrev->m_strName, pCur->m_strName);
+        const bool bPrevMSIE = (pPrev->m_nFlags & BMF_MSIE) != 0;
+        const CBookmark* pFav = bPrevMSIE ? pPrev : pCur;
+        const CBookmark* pNS = bPrevMSIE ? pCur : pPrev;
+        const bool bJoin =
+            (pPrev->m_nFlags & BMF_FOLDER) == 0 && (pCur->m_nFlags & BMF_FOLDER) == 0 &&
+            (pPrev->m_nFlags ^ 3u) == (pCur->m_nFlags & 3u) &&
+            SameURL(pPrev->m_strURL, pCur->m_strURL) && SameName(pFav->m_strName, pNS->m_strName);
         if (bJoin) {
-            if (pPrev->m_nFlags & BMF_MSIE) {
+            // The survivor is shown with its own text; the other copy's place
+            // on disk, or its text for the Netscape file, stays with it.
+            if (bPrevMSIE) {
                 pPrev->m_pNSFolder = pCur->m_pFolder;
+                pPrev->m_pNSCopy = std::make_unique<CNetscapeCopy>(
+                    CNetscapeCopy{pCur->m_strName, pCur->m_strURL, pCur->m_tAdded, pCur->m_tVisited,
+                                  pCur->m_tModified});
             } else {
                 pPrev->m_pNSFolder = pPrev->m_pFolder;
                 pPrev->m_pFolder = pCur->m_pFolder;
+                pPrev->m_strFileName = pCur->m_strFileName;
             }
             pPrev->m_nFlags |= BMF_MSIE | BMF_NETSCAPE;
             delete pCur;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,17 @@ constexpr const char* kNetscapeRootName = "Netscape Bookmarks";
 
 // Shortcut files larger than this are not shortcuts and are not read.
 constexpr std::uint64_t kMaxShortcutSize = 1 << 20;
+
+// Folders nested deeper than this in either store are read as if at this
+// depth (Netscape) or not listed (Favorites), so that a hostile store cannot
+// make the work, or the file that Save writes, grow with the square of its size.
+constexpr int kMaxFolderDepth = 1000;
+
+// A Netscape file with a longer line, or without an "<H1>" line within its
+// first kMaxNetscapeHead bytes, is no bookmark file: it counts as missing
+// rather than being read in part and then written back cut.
+constexpr std::size_t kMaxNetscapeLine = std::size_t{16} << 20;
+constexpr std::size_t kMaxNetscapeHead = std::size_t{1} << 20;
 
 // The export check boxes.
 constexpr int IDC_ADD_EXPLORER = 1004;
@@ -71,6 +83,8 @@ public:
     int m_nShown = 0;
     std::string m_strFavorites;
     std::string m_strNSHeader;
+    // The Netscape file as it was read; none when it was not.
+    std::optional<CFileStamp> m_stampNSFile;
     bool m_bLog = false;
     std::string m_strNSOption;
     std::uint32_t m_nMissing = 0;
@@ -118,21 +132,57 @@ public:
     // Writes renames and removals back into both stores, exports the distinct
     // bookmarks as the boxes say, and imports again.
     void SaveChanges();
+    // A rename in the list: the name for both stores; the old one is kept
+    // until Save has renamed the file.
+    void RenameBookmark(CBookmark& bookmark, const std::string& strName);
     // Deletes and renames shortcut files, and exports Netscape-only bookmarks.
     void SaveFavorites(const std::vector<CBookmark*>& selected);
-    // Replaces the Netscape file after a backup; false when it could not be
-    // written, in which case the old file is back in place.
-    bool SaveNetscapeFile(const std::vector<CBookmark*>& selected);
+    enum ESaveResult { SAVE_DONE, SAVE_FAILED, SAVE_CHANGED };
+    // Replaces the Netscape file, keeping the old one as a backup. Unless the
+    // new file is whole and in place, the old one stays as it was and no
+    // backup is left.
+    ESaveResult SaveNetscapeFile(const std::vector<CBookmark*>& selected);
+    // SAVE_CHANGED, with its message, when the Netscape file at the path is no
+    // longer the one that was read; SAVE_FAILED when that cannot be told.
+    ESaveResult CheckNetscapeFile(const std::string& strPath);
     // The folder of Favorites-only bookmarks at the end of the Netscape file.
     void WriteExportFolder(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
                            CTextFileWriter& file);
-    // Writes the records of a list sorted by tree key, from the second one on;
-    // the first is the start folder.
+    // Puts pStart and then the records in the order WriteTree needs: every
+    // folder directly before its contents, siblings in the order of their
+    // parts and names. Records whose Netscape folder is not among them sit
+    // directly in pStart. Linear in the records but for the sorting of siblings.
+    static void OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& records,
+                          const CKeyParts& parts, CBookmarkArray& list);
+    // Writes the records of an ordered list from the second one on; the first
+    // is the start folder.
     static void WriteTree(const CBookmarkArray& list, CTextFileWriter& file, bool bCloseFirst);
-    // The tree-key parts of folders whose plain keys would collide.
+    // The sort parts of folders whose plain parts would collide.
     CKeyParts FindKeyCollisions() const;
-    bool EnsureDirectories(std::string& strPath);
-    void WriteShortcut(const CBookmark& bookmark);
+
+    // A file's place below the Favorites directory.
+    struct CShortcutPlace {
+        std::vector<std::string> dirs;
+        std::string strFile;
+    };
+    // Where a Favorites record's file is: the names its folders and the file
+    // have on disk. False when one of them cannot stand as a name.
+    static bool FavoritesPlace(const CBookmark& bookmark, CShortcutPlace& place);
+    // Where a Netscape bookmark's shortcut file goes: below "Netscape
+    // Bookmarks", a directory for each Netscape folder that has a name.
+    static bool ExportPlace(const CBookmark& bookmark, CShortcutPlace& place);
+    // The path of the place's first nDirs directories, and of its file.
+    std::string PlacePath(const CShortcutPlace& place, std::size_t nDirs, bool bWithFile) const;
+    // Creates the missing directories of the place. On failure strPath is the
+    // path up to the directory where it stopped.
+    bool EnsureDirectories(CDirectoryTree& tree, const CShortcutPlace& place, std::string& strPath);
+    // Creates the shortcut file of a Netscape bookmark under a free name; false,
+    // with a message, when it could not be made.
+    bool WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark);
+    static std::string ShortcutText(const std::string& strURL);
+    // Renames a renamed Favorites bookmark's file, to a free name.
+    static void RenameShortcut(CDirectoryTree& tree, const CShortcutPlace& place,
+                               const CBookmark& bookmark);
     // Writes the selected rows as a new bookmark file.
     void CreateHtmlFile(const std::string& strPath);
     static void WriteHtmlExport(const std::vector<CBookmark*>& rows, CTextFileWriter& file);
@@ -144,14 +194,21 @@ public:
     // Readers: each appends its root and records to the catalogue.
     void ReadFavorites();
     void ReadNetscapeFile();
-    // The body of ReadNetscapeFile after the file is open; pRoot is the Netscape root.
-    void ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot);
+    // The body of ReadNetscapeFile after the file is open; pRoot is the Netscape
+    // root. False when the input is no bookmark file within the limits above;
+    // the records read until then are still in the catalogue.
+    bool ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot);
     // The URL of an Internet-shortcut file; false when the file holds none.
     static bool ReadShortcut(CTextFileReader& reader, std::string& strURL);
 
     // Joins each Favorites bookmark with the Netscape bookmark for the same link.
     void MergeDuplicates();
     static bool SameURL(std::string_view a, std::string_view b);
+    // Names equal without case; a shortcut file's "Name (2)", which Save gives
+    // a bookmark whose name was taken, is the Netscape bookmark "Name".
+    static bool SameName(std::string_view strFavorites, std::string_view strNetscape);
+    // The name without a trailing " (n)", n from 2 on; else the name itself.
+    static std::string_view NumberedBase(std::string_view strName);
     // Row order under g_sortKeys and pView->m_sortDir: negative when A goes first.
     static int CompareRows(const CBookmark* pA, const CBookmark* pB, const CTVLDlgBase* pView);
 

@@ -232,19 +232,74 @@ TEST_F(FavoritesTest, MissingStore) {
     EXPECT_EQ(m_view.m_missingCalls.size(), 2u);
 }
 
-// A directory that cannot be listed stops the whole walk: the directories still
-// queued behind it stay empty, and what was read stays.
-TEST_F(FavoritesTest, UnlistableSubDirectoryStopsTheWalk) {
+// A sub-directory that cannot be listed is passed over and the walk goes on:
+// the other directories are read and the store is not missing.
+TEST_F(FavoritesTest, UnlistableSubDirectoryIsPassedOver) {
     m_dir.Write("x.url", kShortcut + "http://x/\r\n");
     m_dir.Write("A/a.url", kShortcut + "http://a/\r\n");
     m_dir.Write("B/b.url", kShortcut + "http://b/\r\n");
-    std::vector<std::string> dirs = Listed("");
-    dirs.erase(std::find(dirs.begin(), dirs.end(), "x.url"));
-    m_fileSystem.m_failPaths.insert(m_dir / dirs.front());
+    m_fileSystem.m_failPaths.insert(m_dir / "A");
     Read();
     EXPECT_EQ(Describe(m_view, Root(), true),
-              Sorted({"F||-|", "B|x||http://x/", "F|A||/A", "F|B||/B"}));
-    EXPECT_EQ(m_view.m_missingCalls, std::vector<std::uint32_t>{STORE_FAVORITES});
+              Sorted({"F||-|", "B|x||http://x/", "F|A||/A", "F|B||/B", "B|b|B|http://b/"}));
+    EXPECT_EQ(m_view.m_missingCalls, std::vector<std::uint32_t>{});
+}
+
+// Each record keeps the name its file or directory has on disk, which the
+// title does not tell: the extension in any letter case, a dotted folder.
+TEST_F(FavoritesTest, KeepsTheNamesOnDisk) {
+    m_dir.Write("X.URL", kShortcut + "http://x/\r\n");
+    m_dir.Write("Work.2000/a.b.url", kShortcut + "http://ab/\r\n");
+    m_dir.Write("plain", kShortcut + "http://plain/\r\n");
+    Read();
+    std::vector<std::string> names;
+    for (int i = 1; i < m_view.m_bookmarks.GetSize(); ++i) {
+        const CBookmark* p = m_view.BookmarkAt(i);
+        names.push_back(p->m_strName + "=" + p->m_strFileName);
+    }
+    EXPECT_EQ(Sorted(names), Sorted({"X=X.URL", "Work=Work.2000", "a.b=a.b.url", "plain=plain"}));
+}
+
+// Directories nested deeper than the limit are not listed; a path longer than
+// the system takes whole is still read.
+TEST_F(FavoritesTest, DepthAndLongPaths) {
+    std::string strRel;
+    for (int i = 0; i <= kMaxFolderDepth; ++i) {
+        strRel += "d/";
+        m_dir.Write(strRel + "x.url", kShortcut + "http://" + std::to_string(i + 1) + "/\r\n");
+    }
+    // Twenty names of 250 characters: no path to the bottom fits in PATH_MAX.
+    int fd = open(Root().c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string strLong(250, 'L');
+    for (int i = 0; i < 20 && fd >= 0; ++i) {
+        ASSERT_EQ(mkdirat(fd, strLong.c_str(), 0700), 0);
+        const int nNext = openat(fd, strLong.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = nNext;
+    }
+    ASSERT_GE(fd, 0);
+    const int nFile = openat(fd, "deep.url", O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const std::string strText = kShortcut + "http://deep/\r\n";
+    ASSERT_EQ(write(nFile, strText.data(), strText.size()), static_cast<ssize_t>(strText.size()));
+    close(nFile);
+    close(fd);
+    Read();
+    int nDeepest = 0;
+    std::vector<std::string> urls;
+    for (const CBookmark* p : m_view.Bookmarks()) {
+        urls.push_back(p->m_strURL);
+        int nDepth = 0;
+        for (const CBookmark* f = p->m_pFolder; f->m_pFolder != nullptr; f = f->m_pFolder) {
+            ++nDepth;
+        }
+        nDeepest = std::max(nDeepest, nDepth);
+    }
+    EXPECT_EQ(nDeepest, kMaxFolderDepth);
+    EXPECT_EQ(urls.size(), static_cast<std::size_t>(kMaxFolderDepth + 1));
+    EXPECT_NE(std::find(urls.begin(), urls.end(), "http://deep/"), urls.end());
+    EXPECT_NE(std::find(urls.begin(), urls.end(), "http://1000/"), urls.end());
+    EXPECT_EQ(std::find(urls.begin(), urls.end(), "http://1001/"), urls.end());
+    EXPECT_TRUE(m_view.m_missingCalls.empty());
 }
 
 }  // namespace

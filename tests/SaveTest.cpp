@@ -5,210 +5,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <csignal>
-#include <ctime>
-#include <map>
-#include <random>
-
-#include "tests/TestSupport.h"
+#include "tests/SaveSupport.h"
 
 namespace {
-
-// Finds the stores where the test put them, records messages and import runs,
-// and answers the selection and the two boxes as the test chooses.
-class CSaveView : public CTestView {
-public:
-    std::string m_strFavDir, m_strNSPath;  // empty: the store is not there
-    bool m_bAddExplorer = false, m_bAddNetscape = false;
-    int m_nImports = 0;
-    void DetectStores() override {
-        ++m_nImports;
-        m_bMSIE = !m_strFavDir.empty();
-        m_strFavorites = m_strFavDir;
-        m_bNetscape = !m_strNSPath.empty();
-        m_strNSFile = m_strNSPath;
-    }
-    bool IsChecked(int nBox) const override {
-        return nBox == IDC_ADD_EXPLORER ? m_bAddExplorer : m_bAddNetscape;
-    }
-};
-
-// Local time is UTC while it lives.
-class CUtcGuard {
-public:
-    CUtcGuard() {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    ~CUtcGuard() { tzset(); }
-
-private:
-    CEnvironmentGuard m_env{{"TZ"}};
-};
-
-const std::string kHeader =
-    "<!DOCTYPE NETSCAPE-Bookmark-file-1>\r\n<TITLE>Bookmarks</TITLE>\r\n<H1>Bookmarks</H1>\r\n\r\n";
-constexpr CTime kNow = 1'000'000'000;  // 2001-09-09 01:46:40 UTC
-
-std::string Shortcut(const std::string& strURL) {
-    return "[InternetShortcut]\r\nURL=" + strURL + "\r\n";
-}
-
-// Every file and directory below a directory, with the bytes of the files.
-std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-        entries[std::filesystem::relative(entry.path(), dir).string()] =
-            entry.is_directory() ? "<dir>" : ReadFileBytes(entry.path().string());
-    }
-    return entries;
-}
-
-// One line per record below a root: kind, folder names, name, URL, dates, origin.
-std::vector<std::string> Describe(const CTestView& view) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
-        const CBookmark* p = view.BookmarkAt(i);
-        if (p->m_pFolder == nullptr) {
-            continue;
-        }
-        std::string s = (p->m_nFlags & BMF_FOLDER) ? "F " : "B ";
-        for (const CBookmark* f = p->NSFolder(); f->m_pFolder != nullptr; f = f->m_pFolder) {
-            s.insert(2, f->m_strName + " > ");
-        }
-        lines.push_back(s + p->m_strName + "|" + p->m_strURL + "|" + std::to_string(p->m_tAdded) +
-                        "/" + std::to_string(p->m_tVisited) + "/" + std::to_string(p->m_tModified) +
-                        "|" + std::to_string(p->Origin()));
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-struct CEntry {
-    std::vector<std::string> folders;
-    std::string strName, strURL;
-    CTime tDates[3];
-};
-
-// Bookmarks in a random folder tree; names are unique, folder names repeat.
-// With bFileNames every name can be a file name; otherwise folder names also
-// hold backslashes, and sibling folders may be equal.
-std::vector<CEntry> Generate(unsigned nSeed, int nCount, const std::string& strTag,
-                             bool bFileNames) {
-    static const char* const kNames[] = {
-        "News",  "NEWS", "news", "Fish & Chips", "say \"hi\"", "\xC3\xA9t\xC3\xA9",
-        "\x80x", "A",    "B",    "A\\B",         "",
-    };
-    std::mt19937 rng(nSeed);
-    const std::size_t nNames = bFileNames ? 9 : std::size(kNames);
-    std::vector<CEntry> entries;
-    for (int i = 0; i < nCount; ++i) {
-        CEntry e;
-        for (unsigned nDepth = rng() % 4; nDepth > 0; --nDepth) {
-            e.folders.push_back(kNames[rng() % nNames]);
-        }
-        e.strName = kNames[rng() % 9] + std::string(" ") + strTag + std::to_string(i);
-        e.strURL = "http://" + strTag + std::to_string(i) + ".example/?a=1&b=" + kNames[rng() % 3];
-        for (CTime& t : e.tDates) {
-            t = rng() % 4 == 0 ? 0 : static_cast<CTime>(rng()) << (rng() % 9);
-        }
-        entries.push_back(e);
-    }
-    return entries;
-}
-
-// The entries as a Netscape file; a folder left and entered again is a new sibling.
-std::string NetscapeText(const std::vector<CEntry>& entries) {
-    std::string s = kHeader + "<DL><p>\r\n";
-    std::vector<std::string> open;
-    for (const CEntry& e : entries) {
-        std::size_t nSame = 0;
-        while (nSame < open.size() && nSame < e.folders.size() && open[nSame] == e.folders[nSame]) {
-            ++nSame;
-        }
-        for (; open.size() > nSame; open.pop_back()) {
-            s += "</DL><p>\r\n";
-        }
-        for (; open.size() < e.folders.size(); open.push_back(e.folders[open.size()])) {
-            s += "<DT><H3 ADD_DATE=\"" + std::to_string(s.size()) + "\">" + e.folders[open.size()] +
-                 "</H3>\r\n<DL><p>\r\n";
-        }
-        s += "<DT><A HREF=\"" + e.strURL + "\" ADD_DATE=\"" + std::to_string(e.tDates[0]) +
-             "\" LAST_VISIT=\"" + std::to_string(e.tDates[1]) + "\" LAST_MODIFIED=\"" +
-             std::to_string(e.tDates[2]) + "\">" + e.strName + "</A>\r\n";
-    }
-    for (; !open.empty(); open.pop_back()) {
-        s += "</DL><p>\r\n";
-    }
-    return s + "</DL><p>\r\n";
-}
-
-class SaveTest : public testing::Test {
-protected:
-    CTempDir m_dir;
-    CFailingFileSystem m_fs;
-    CSaveView m_view;
-    std::string m_strFav = m_dir / "Favorites";
-    std::string m_strNS = m_dir / "profile/bookmark.htm";
-
-    void SetUp() override {
-        m_fs.m_tNow = kNow;
-        m_view.m_pFileSystem = &m_fs;
-        m_view.m_strFavDir = m_strFav;
-        m_view.m_strNSPath = m_strNS;
-        std::filesystem::create_directories(m_strFav);
-    }
-    // An import as at start-up, which forgets the stores found missing before.
-    void Import() {
-        m_view.m_nMissing = 0;
-        m_view.ImportBookmarks();
-        m_view.m_messages.clear();
-    }
-    void WriteFavorites(const std::vector<CEntry>& entries) {
-        for (const CEntry& e : entries) {
-            std::string strRel = "Favorites/";
-            for (const std::string& strFolder : e.folders) {
-                strRel += strFolder + "/";
-            }
-            m_dir.Write(strRel + e.strName + ".url", Shortcut(e.strURL));
-        }
-    }
-    std::string Backup(CTime t) const { return m_strNS + "." + std::to_string(t); }
-    std::string BackupMessage(CTime t) const {
-        return "Backup copy of your Netscape bookmark file was created: \"" + Backup(t) + "\"";
-    }
-    // Imports and saves twice in the same second without change: the catalogue
-    // reads back the same, the second save writes what the first wrote, and
-    // each backup holds what its save replaced. Returns what the saves wrote.
-    std::string SaveTwiceUnchanged(const std::string& strLabel) {
-        const std::string strOriginal = ReadFileBytes(m_strNS);
-        Import();
-        if (m_view.Bookmarks().empty()) {  // no "<H1>" line: the whole file is header
-            return {};
-        }
-        const std::vector<std::string> before = Describe(m_view);
-        m_view.SaveChanges();
-        const std::string strFirst = ReadFileBytes(m_strNS);
-        EXPECT_EQ(Describe(m_view), before) << strLabel;
-        m_view.SaveChanges();
-        EXPECT_EQ(ReadFileBytes(m_strNS), strFirst) << strLabel;
-        EXPECT_EQ(m_view.m_messages,
-                  (std::vector<std::string>{BackupMessage(kNow), BackupMessage(kNow + 1)}));
-        EXPECT_EQ(ReadFileBytes(Backup(kNow)), strOriginal);
-        EXPECT_EQ(ReadFileBytes(Backup(kNow + 1)), strFirst);
-        return strFirst;
-    }
-    // The bookmarks of the view as "name|origin", sorted.
-    std::vector<std::string> Marks() const {
-        std::vector<std::string> marks;
-        for (const CBookmark* p : m_view.Bookmarks()) {
-            marks.push_back(p->m_strName + "|" + std::to_string(p->Origin()));
-        }
-        std::sort(marks.begin(), marks.end());
-        return marks;
-    }
-};
 
 // The main tree as the Netscape file held it, written back with no change.
 TEST_F(SaveTest, WritesTheMainTree) {
@@ -328,7 +127,8 @@ TEST_F(SaveTest, ExportBothWaysThenNothingMore) {
 
 // Removals and renames reach both stores, a shortcut file being found in the
 // Favorites folder of its record; nothing else on disk changes. A renamed
-// Netscape-only bookmark is exported under the name it had before.
+// Netscape-only bookmark is exported under its new name, so that the two
+// copies are joined at the next import.
 TEST_F(SaveTest, RemovalsAndRenamesReachBothStores) {
     const std::vector<std::pair<std::string, std::string>> shortcuts = {
         {"a.url", "http://a/"}, {"Sub/b.url", "http://b/"}, {"Sub/keep.url", "http://k/"},
@@ -356,8 +156,7 @@ TEST_F(SaveTest, RemovalsAndRenamesReachBothStores) {
     }
     const std::pair<const char*, const char*> renames[] = {{"b", "b2"}, {"e", "e2"}, {"d", "d2"}};
     for (const auto& [pszOld, pszNew] : renames) {
-        m_view.Named(pszOld)->m_strOrigName = pszOld;
-        m_view.Named(pszOld)->m_strName = pszNew;
+        m_view.RenameBookmark(*m_view.Named(pszOld), pszNew);
     }
     m_view.m_bAddExplorer = true;
     m_view.SaveChanges();
@@ -367,14 +166,15 @@ TEST_F(SaveTest, RemovalsAndRenamesReachBothStores) {
     expected["Sub/b2.url"] = expected.extract("Sub/b.url").mapped();
     expected["Sub/e2.url"] = expected.extract("Sub/e.url").mapped();
     expected["Netscape Bookmarks"] = "<dir>";
-    expected["Netscape Bookmarks/d.url"] = Shortcut("http://d/");
+    expected["Netscape Bookmarks/d2.url"] = Shortcut("http://d/");
     expected["Netscape Bookmarks/g.url"] = Shortcut("http://g/");
     EXPECT_EQ(Snapshot(m_strFav), expected);
-    EXPECT_EQ(Marks(), (std::vector<std::string>{"b2|1", "d2|2", "d|1", "e2|3", "g|3", "keep|1"}));
+    EXPECT_EQ(Marks(), (std::vector<std::string>{"b2|1", "d2|3", "e2|3", "g|3", "keep|1"}));
 }
 
-// A name with a separator, "." or ".." never becomes a path: export and rename
-// fail, removal leaves the file, and nothing appears outside the Favorites tree.
+// A name with a separator, and a folder named "." or "..", never becomes a
+// path: export and rename fail and nothing appears outside the Favorites
+// tree. A bookmark named ".." is the file "...url", an ordinary name.
 TEST_F(SaveTest, NamesThatAreNoFileNames) {
     const char* const kNewNames[] = {"x/y", "..", ".", "a\\b"};
     for (int i = 0; i < 4; ++i) {
@@ -394,9 +194,7 @@ TEST_F(SaveTest, NamesThatAreNoFileNames) {
     std::filesystem::remove(m_strNS);  // no backup to compare
     auto expected = Snapshot(m_dir.Path());
     for (int i = 0; i < 4; ++i) {
-        CBookmark* pMark = m_view.Named("b" + std::to_string(i));
-        pMark->m_strOrigName = pMark->m_strName;
-        pMark->m_strName = kNewNames[i];
+        m_view.RenameBookmark(*m_view.Named("b" + std::to_string(i)), kNewNames[i]);
     }
     for (CBookmark* p : m_view.Bookmarks()) {
         p->m_nFlags |= p->m_strURL == "http://dotdot/" ? BMF_REMOVED : 0;
@@ -405,36 +203,51 @@ TEST_F(SaveTest, NamesThatAreNoFileNames) {
     m_view.SaveChanges();
     const std::string strNSDir = m_strFav + "/Netscape Bookmarks/";
     std::vector<std::string> messages;
-    for (const char* pszPath : {"...url", "../x.url", "./y.url", "a/b.url", "a\\b.url"}) {
+    for (const char* pszPath : {"../x.url", "./y.url", "a/b.url", "a\\b.url"}) {
         messages.push_back("Cannot create the file \"" + strNSDir + pszPath + "\"");
     }
     std::sort(m_view.m_messages.begin(), m_view.m_messages.end());
     EXPECT_EQ(m_view.m_messages, messages);
+    // b1 comes to "..", whose file is taken until the removal that follows.
+    expected.erase("Favorites/...url");
+    expected["Favorites/.. (2).url"] = expected.extract("Favorites/b1.url").mapped();
+    expected["Favorites/..url"] = expected.extract("Favorites/b2.url").mapped();
     expected["Favorites/Netscape Bookmarks"] = "<dir>";
+    expected["Favorites/Netscape Bookmarks/...url"] = Shortcut("http://3/");
     expected["Favorites/Netscape Bookmarks/ok.url"] = Shortcut("http://6/");
     expected["profile/bookmark.htm"] = ReadFileBytes(m_strNS);
     EXPECT_EQ(Snapshot(m_dir.Path()), expected);
 }
 
-enum class EFault { DirectoryGone, NoFileHandle, FileSizeLimit, NoBackupFileSizeLimit };
+enum class EFault {
+    DirectoryGone,
+    NoFileHandle,
+    FileSizeLimit,
+    FlushFails,
+    BackupFails,
+    InstallFails,
+};
 
-// The new Netscape file cannot be created or fully written: the user is told,
-// the old file is back byte for byte, and no import follows. That holds too
-// when no backup could be made and the file is written over in place.
+// The new Netscape file cannot be created, written, put on disk, backed up
+// or put in place: the user is told, no backup is claimed or left, the old
+// file is there byte for byte with nothing beside it, and no import follows.
 TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
     const std::string strOriginal = NetscapeText(Generate(3, 20, "n", false));
+    const std::string strCreate = "Cannot create the file \"" + m_strNS + "\"";
+    const std::string strWrite = "Cannot write the file \"" + m_strNS + "\"";
     const struct {
         EFault fault;
-        std::vector<std::string> messages;
+        std::string strMessage;
     } cases[] = {
-        {EFault::DirectoryGone, {"Cannot create the file \"" + m_strNS + "\""}},
-        {EFault::NoFileHandle, {"Cannot create the file \"" + m_strNS + "\""}},
-        {EFault::FileSizeLimit, {"Cannot write the file \"" + m_strNS + "\""}},
-        // Without a backup the old file is not written over at all.
-        {EFault::NoBackupFileSizeLimit,
-         {"Cannot create the file \"" + m_strNS + "." + std::to_string(kNow) + "\""}},
+        {EFault::DirectoryGone, strCreate},
+        {EFault::NoFileHandle, "Cannot open the file \"" + m_strNS + "\""},
+        {EFault::FileSizeLimit, strWrite},
+        {EFault::FlushFails, strWrite},
+        {EFault::BackupFails, "Cannot create the file \"" + Backup(kNow) + "\""},
+        {EFault::InstallFails, strWrite},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
         m_dir.Write("profile/bookmark.htm", strOriginal);
         Import();
         const int nImports = m_view.m_nImports;
@@ -448,19 +261,18 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
             const int nFree = open("/dev/null", O_RDONLY);  // the lowest free descriptor
             close(nFree);
             limit.rlim_cur = static_cast<rlim_t>(nFree);
-        } else {
+        } else if (c.fault == EFault::FileSizeLimit) {
             limit.rlim_cur = 100;
         }
-        if (c.fault == EFault::NoBackupFileSizeLimit) {
-            m_fs.m_failPaths = {m_strNS};  // the rename to the backup fails
-        }
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        m_fs.m_bFailFlush = c.fault == EFault::FlushFails;
+        m_fs.m_bFailKeepCopy = c.fault == EFault::BackupFails;
+        m_fs.m_bFailInstall = c.fault == EFault::InstallFails;
+        // Beyond the limit write fails: the process must not be ended by SIGXFSZ.
         setrlimit(nResource, &limit);
         m_view.SaveChanges();
         setrlimit(nResource, &saved);
-        std::signal(SIGXFSZ, oldHandler);
-        m_fs.m_failPaths.clear();
-        EXPECT_EQ(m_view.m_messages, c.messages);
+        m_fs.m_bFailFlush = m_fs.m_bFailKeepCopy = m_fs.m_bFailInstall = false;
+        EXPECT_EQ(m_view.m_messages, std::vector<std::string>{c.strMessage});
         EXPECT_EQ(m_view.m_nImports, nImports);
         if (c.fault == EFault::DirectoryGone) {
             EXPECT_FALSE(std::filesystem::exists(m_dir / "profile"));
@@ -468,6 +280,31 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
             EXPECT_EQ(Snapshot(m_dir / "profile"),
                       (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}));
         }
+    }
+}
+
+// A full disk at every offset of the new file: each time the old file stays
+// byte for byte, alone, and no backup is claimed.
+TEST_F(SaveTest, FullDiskAtEveryOffset) {
+    const std::string strOriginal = NetscapeText(Generate(5, 8, "n", false));
+    m_dir.Write("profile/bookmark.htm", strOriginal);
+    Import();
+    m_view.SaveChanges();  // what a whole save writes
+    const std::size_t nSize = ReadFileBytes(m_strNS).size();
+    ASSERT_GT(nSize, 500u);
+    for (std::uint64_t nAt = 0; nAt < nSize; ++nAt) {
+        m_dir.Write("profile/bookmark.htm", strOriginal);
+        std::filesystem::remove(Backup(kNow));
+        Import();
+        m_fs.m_nFailWriteAt = nAt;
+        m_view.SaveChanges();
+        m_fs.m_nFailWriteAt.reset();
+        ASSERT_EQ(m_view.m_messages,
+                  std::vector<std::string>{"Cannot write the file \"" + m_strNS + "\""})
+            << nAt;
+        ASSERT_EQ(Snapshot(m_dir / "profile"),
+                  (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}))
+            << nAt;
     }
 }
 

@@ -90,7 +90,13 @@ public:
         m_nWritten += nSize;
         return m_pInner->Write(pData, nSize);
     }
-    bool Flush() override { return m_pInner->Flush() && !m_fs.m_bFailFlush; }
+    bool Flush() override {
+        const bool bFlushed = m_pInner->Flush() && !m_fs.m_bFailFlush;
+        if (m_fs.m_onFlush) {
+            m_fs.m_onFlush();
+        }
+        return bFlushed;
+    }
     bool Install() override { return !m_fs.m_bFailInstall && m_pInner->Install(); }
 
 private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -57,6 +58,8 @@ public:
     // A replacement's writes fail once this many bytes are written, as on a full disk.
     std::optional<std::uint64_t> m_nFailWriteAt;
     bool m_bFailFlush = false;
+    // Runs when a replacement has been flushed, before it takes the name.
+    std::function<void()> m_onFlush;
     bool m_bFailInstall = false;
     bool m_bFailKeepCopy = false;
 

@@ -45,30 +45,6 @@ std::string Chain(const CBookmark* p) {
     return s;
 }
 
-TEST(TreeKeyTest, FolderPathThenMarker) {
-    CTestView view;
-    CBookmark* pRoot = Add(view, "root", nullptr, kNSFolder);
-    CBookmark* pNews = Add(view, "News", pRoot, kNSFolder);
-    CBookmark* pLocal = Add(view, "Local", pNews, kNSFolder);
-    CBookmark* pIE = Add(view, "Fav", Add(view, "ie", nullptr, kIEFolder), kIEFolder);
-    CBookmark* pBoth = Add(view, "both", pIE, BMF_MSIE | BMF_NETSCAPE);
-    pBoth->m_pNSFolder = pLocal;
-    const std::pair<CBookmark*, std::string> cases[] = {
-        {pRoot, ""},
-        {pNews, "News\\"},
-        {pLocal, "News\\Local\\"},
-        {Add(view, "in", pNews, BMF_NETSCAPE), "News\\\x7F"},
-        {Add(view, "top", pRoot, BMF_NETSCAPE), "\x7F"},
-        {pBoth, "News\\Local\\\x7F"},
-        {pIE, "Fav\\"},
-    };
-    for (const auto& [pMark, strKey] : cases) {
-        std::string s = "k";  // appended to, not replaced
-        pMark->BuildTreeKey(s);
-        EXPECT_EQ(s, "k" + strKey) << pMark->m_strName;
-    }
-}
-
 // Each case builds a catalogue; Save's writer turns it into the whole file.
 struct CTextCase {
     const char* pszName;
@@ -88,6 +64,15 @@ const CTextCase kTextCases[] = {
      "      <DT><A HREF=\"http://b/\"  ADD_DATE=\"1\" LAST_VISIT=\"2\" "
      "LAST_MODIFIED=\"3\">both</A>\n"
      "      </DL><p>\n"},
+    {"BothBrowsersWithTheNetscapeCopysText",
+     [](CTestView& v, CBookmark* pRoot) {
+         CBookmark* pIEF = Add(v, "IEF", Add(v, "", nullptr, kIEFolder), kIEFolder);
+         CBookmark* p = Add(v, "shown", pIEF, BMF_MSIE | BMF_NETSCAPE, "HTTP://X/", 50);
+         p->m_pNSFolder = pRoot;
+         p->m_pNSCopy = std::make_unique<CNetscapeCopy>(CNetscapeCopy{"Kept", "http://x", 7, 8, 9});
+     },
+     "    <DT><A HREF=\"http://x\"  ADD_DATE=\"7\" LAST_VISIT=\"8\" "
+     "LAST_MODIFIED=\"9\">Kept</A>\n"},
     {"DeepNestingClosedAtTheEnd",
      [](CTestView& v, CBookmark* pRoot) {
          CBookmark* pC =
@@ -137,7 +122,7 @@ TEST_P(WriterTextTest, WholeFile) {
     view.m_strNSHeader = "<H1>T</H1>\n\n";
     view.m_strNSFile = dir / "bookmark.htm";
     GetParam().build(view, Add(view, "", nullptr, kNSFolder));
-    ASSERT_TRUE(view.SaveNetscapeFile({}));
+    ASSERT_EQ(view.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
     EXPECT_EQ(ReadFileBytes(view.m_strNSFile),
               Crlf("<H1>T</H1>\n\n<DL><p>\n" + GetParam().strBody + "</DL>\n"));
     EXPECT_EQ(view.m_messages, std::vector<std::string>{});  // no file was there to back up
@@ -149,19 +134,18 @@ INSTANTIATE_TEST_SUITE_P(WriterText, WriterTextTest, testing::ValuesIn(kTextCase
 // A list whose start folder is not the parent of what follows: no closing line
 // is written for a level that the call did not open.
 TEST(WriterTest, NeverClosesALevelItDidNotOpen) {
-    const CTempDir dir;
     CTestView view;
     CBookmark* pRoot = Add(view, "", nullptr, kNSFolder);
     CBookmarkArray list;
     list.Add(Add(view, "S", Add(view, "T", pRoot, kNSFolder), kNSFolder));
     list.Add(Add(view, "x", pRoot, BMF_NETSCAPE, "x", 1));
     for (const bool bCloseFirst : {true, false}) {
-        CTextFileWriter file;
-        ASSERT_TRUE(file.Open(dir / "tree"));
+        CStringSink sink;
+        CTextFileWriter file(sink);
         CTVLDlgBase::WriteTree(list, file, bCloseFirst);
         ASSERT_TRUE(file.Close());
         EXPECT_EQ(
-            ReadFileBytes(dir / "tree"),
+            sink.m_strBytes,
             "    <DT><A HREF=\"x\"  ADD_DATE=\"1\" LAST_VISIT=\"2\" LAST_MODIFIED=\"3\">x</A>\r\n");
     }
     list.RemoveAll();
@@ -202,7 +186,7 @@ TEST(WriterTest, CollidingFoldersKeepTheirContents) {
                                                 "A\\B > slash", "NEWS > n2", "NEWS > sub > s2",
                                                 "News > Sub > s1", "News > n1", "top"}));
     view.m_strNSFile = dir / "bookmark.htm";
-    ASSERT_TRUE(view.SaveNetscapeFile({}));
+    ASSERT_EQ(view.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
     const std::string strWritten = ReadFileBytes(view.m_strNSFile);
     int nDepth = 0;
     bool bClosed = false;
@@ -222,7 +206,7 @@ TEST(WriterTest, CollidingFoldersKeepTheirContents) {
     EXPECT_EQ(read(reread, strWritten), before);
     // Saved again without change, the file stays the same.
     reread.m_strNSFile = dir / "again.htm";
-    ASSERT_TRUE(reread.SaveNetscapeFile({}));
+    ASSERT_EQ(reread.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
     EXPECT_EQ(ReadFileBytes(reread.m_strNSFile), strWritten);
 }
 
@@ -232,57 +216,81 @@ protected:
     CFailingFileSystem m_fs;
     CTestView m_view;
     CBookmark* m_pWork = nullptr;
-    std::string m_strWork = m_dir / "Favorites/Netscape Bookmarks/Work";
+    std::string m_strFav = m_dir / "Favorites";
+    std::string m_strWork = m_strFav + "/Netscape Bookmarks/Work";
     void SetUp() override {
         m_view.m_pFileSystem = &m_fs;
-        std::filesystem::create_directory(m_dir / "Favorites");
-        m_pWork = Add(m_view, "Work",
-                      Add(m_view, "", nullptr, kNSFolder, m_dir / "Favorites/Netscape Bookmarks"),
-                      kNSFolder);
+        m_view.m_strFavorites = m_strFav;
+        std::filesystem::create_directory(m_strFav);
+        m_pWork =
+            Add(m_view, "Work",
+                Add(m_view, "", nullptr, kNSFolder, m_strFav + "/Netscape Bookmarks"), kNSFolder);
+    }
+    bool Write(const CBookmark* pMark) {
+        const auto pTree = m_fs.OpenTree(m_view.m_strFavorites);
+        return m_view.WriteShortcut(pTree.get(), *pMark);
     }
 };
 
-// Both missing directories are made, the outer one first; writing the file
-// again replaces it.
-TEST_F(ShortcutWriteTest, CreatesMissingDirectories) {
+// Both missing directories are made. A name that is taken, by a file, a link
+// (to a file outside the tree, or to nothing) or a directory, is never written
+// over or through: the bookmark gets the next free numbered name.
+TEST_F(ShortcutWriteTest, CreatesMissingDirectoriesAndNeverWritesOver) {
     CBookmark* pDocs = Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "http://docs/?a&b");
-    for (const char* pszURL : {"http://docs/?a&b", "http://other/"}) {
-        pDocs->m_strURL = pszURL;
-        m_view.WriteShortcut(*pDocs);
-        EXPECT_EQ(ReadFileBytes(m_strWork + "/Docs.url"),
-                  "[InternetShortcut]\r\nURL=" + pDocs->m_strURL + "\r\n");
-    }
-    std::string strPath = m_strWork + "/Deeper/x.url";
-    EXPECT_TRUE(m_view.EnsureDirectories(strPath));
-    EXPECT_EQ(strPath, m_strWork + "/Deeper/x.url");
-    EXPECT_TRUE(std::filesystem::is_directory(m_strWork + "/Deeper"));
+    ASSERT_TRUE(Write(pDocs));
+    const std::string strFirst = "[InternetShortcut]\r\nURL=http://docs/?a&b\r\n";
+    EXPECT_EQ(ReadFileBytes(m_strWork + "/Docs.url"), strFirst);
+
+    m_dir.Write("outside.txt", "precious");
+    std::filesystem::create_symlink(m_dir / "outside.txt", m_strWork + "/Docs (2).url");
+    std::filesystem::create_symlink(m_dir / "nowhere", m_strWork + "/Docs (3).url");
+    std::filesystem::create_directory(m_strWork + "/Docs (4).url");
+    pDocs->m_strURL = "http://other/";
+    ASSERT_TRUE(Write(pDocs));
+    EXPECT_EQ(ReadFileBytes(m_strWork + "/Docs (5).url"),
+              "[InternetShortcut]\r\nURL=http://other/\r\n");
+    EXPECT_EQ(ReadFileBytes(m_strWork + "/Docs.url"), strFirst);
+    EXPECT_EQ(ReadFileBytes(m_dir / "outside.txt"), "precious");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "nowhere"));
     EXPECT_EQ(m_view.m_messages, std::vector<std::string>{});
+}
+
+// A directory on the way that is a link leads out of the tree: nothing is
+// created through it, and the message names it.
+TEST_F(ShortcutWriteTest, NeverThroughALinkedDirectory) {
+    std::filesystem::create_directory(m_dir / "elsewhere");
+    std::filesystem::create_symlink(m_dir / "elsewhere", m_strFav + "/Netscape Bookmarks");
+    EXPECT_FALSE(Write(Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "u")));
+    EXPECT_EQ(m_view.m_messages, std::vector<std::string>{"Cannot create the file \"" + m_strFav +
+                                                          "/Netscape Bookmarks\""});
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir / "elsewhere"));
 }
 
 TEST_F(ShortcutWriteTest, FailuresNameThePath) {
     m_fs.m_failPaths = {m_strWork};
-    m_view.WriteShortcut(*Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "u"));
+    EXPECT_FALSE(Write(Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "u")));
     EXPECT_EQ(m_view.m_messages,
               (std::vector<std::string>{"Cannot create directory \"" + m_strWork + "\"",
                                         "Cannot create the file \"" + m_strWork + "\""}));
-    EXPECT_TRUE(std::filesystem::is_directory(m_dir / "Favorites/Netscape Bookmarks"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_strFav + "/Netscape Bookmarks"));
     EXPECT_FALSE(std::filesystem::exists(m_strWork));
 
-    // The file's name is taken by a directory: the open fails.
+    // The file itself cannot be created: the full path, and nothing is left.
+    m_fs.m_failPaths = {m_strWork + "/Docs.url"};
+    m_view.m_messages.clear();
+    EXPECT_FALSE(Write(Add(m_view, "Docs", m_pWork, BMF_NETSCAPE, "u")));
+    EXPECT_EQ(m_view.m_messages,
+              std::vector<std::string>{"Cannot create the file \"" + m_strWork + "/Docs.url\""});
+    EXPECT_TRUE(std::filesystem::is_empty(m_strWork));
+
+    // The Favorites directory is gone: the message names it.
     m_fs.m_failPaths.clear();
     m_view.m_messages.clear();
-    std::filesystem::create_directories(m_strWork + "/Taken.url");
-    m_view.WriteShortcut(*Add(m_view, "Taken", m_pWork, BMF_NETSCAPE, "u"));
+    m_view.m_strFavorites = m_dir / "gone";
+    EXPECT_FALSE(Write(Add(m_view, "x", m_pWork, BMF_NETSCAPE, "u")));
     EXPECT_EQ(m_view.m_messages,
-              std::vector<std::string>{"Cannot create the file \"" + m_strWork + "/Taken.url\""});
-
-    // No directory of the path exists: only the file message, cut at the first part.
-    const CCurrentDirGuard cwd;
-    m_view.m_messages.clear();
-    m_view.WriteShortcut(
-        *Add(m_view, "x", Add(m_view, "", nullptr, kNSFolder, "nowhere/deeper"), BMF_NETSCAPE));
-    EXPECT_EQ(m_view.m_messages, std::vector<std::string>{"Cannot create the file \"nowhere\""});
-    EXPECT_FALSE(std::filesystem::exists("nowhere"));
+              std::vector<std::string>{"Cannot create the file \"" + m_dir / "gone" + "\""});
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "gone"));
 }
 
 // The example of the HTML export, with edge cases: a case variant of a folder

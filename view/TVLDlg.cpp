@@ -304,10 +304,7 @@ bool CTVLDlg::OnEndLabelEdit(int nItem, const std::string* pstrText) {
     if (pstrText == nullptr || pstrText->empty() || pMark == nullptr) {
         return false;
     }
-    if (pMark->m_strOrigName.empty()) {
-        pMark->m_strOrigName = pMark->m_strName;
-    }
-    pMark->m_strName = *pstrText;
+    RenameBookmark(*pMark, *pstrText);
     m_bOrderValid = false;
     return true;
 }

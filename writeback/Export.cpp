@@ -6,13 +6,15 @@
 #include "writeback/Messages.h"
 
 void CTVLDlgBase::CreateHtmlFile(const std::string& strPath) {
-    CTextFileWriter file;
-    if (!file.Open(strPath)) {
+    // The chosen file is replaced only by a whole new one, keeping its mode.
+    const std::unique_ptr<CFileReplacement> pFile = m_pFileSystem->BeginReplace(strPath);
+    if (!pFile) {
         ShowMessage(FormatText(kMsgCannotOpenFile, strPath), MSG_ERROR);
         return;
     }
+    CTextFileWriter file(*pFile);
     WriteHtmlExport(GetSelectedRows(), file);
-    if (!file.Close()) {
+    if (!file.Close() || !pFile->Flush() || !pFile->Install()) {
         ShowMessage(FormatText(kMsgCannotWriteFile, strPath), MSG_ERROR);
     }
 }

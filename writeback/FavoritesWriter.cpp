@@ -1,68 +1,130 @@
-// Shortcut files in the Favorites tree: their paths, their directories, their text.
+// Shortcut files in the Favorites tree: where a record's file is, the
+// directories it needs, its text, and the free name it gets.
+#include <algorithm>
+
 #include "catalogue/TVLDlgBase.h"
 #include "platform/Path.h"
 #include "writeback/Messages.h"
 
-bool CBookmark::BuildShortcutPath(std::string& strPath, bool bNewName) const {
-    if (m_pFolder == nullptr) {
-        strPath = m_strURL + kPathSep;
+namespace {
+
+// Tries for a free name: "Name.url", "Name (2).url", ... up to this number.
+constexpr int kMaxNumberedName = 10000;
+
+std::string Numbered(const std::string& strTitle, int n, const std::string& strExtension) {
+    return n < 2 ? strTitle + strExtension
+                 : strTitle + " (" + std::to_string(n) + ")" + strExtension;
+}
+
+// The file's extension with its dot, as the title of a file leaves it out.
+std::string Extension(const std::string& strFileName) {
+    const std::size_t nDot = strFileName.rfind('.');
+    return nDot == std::string::npos ? std::string() : strFileName.substr(nDot);
+}
+
+}  // namespace
+
+bool CTVLDlgBase::FavoritesPlace(const CBookmark& bookmark, CShortcutPlace& place) {
+    place.dirs.clear();
+    place.strFile = bookmark.m_strFileName;
+    bool bPlain = IsPlainName(place.strFile) && !place.strFile.empty();
+    for (const CBookmark* pFolder = bookmark.m_pFolder;
+         pFolder != nullptr && pFolder->m_pFolder != nullptr; pFolder = pFolder->m_pFolder) {
+        place.dirs.push_back(pFolder->m_strFileName);
+        bPlain = bPlain && IsPlainName(pFolder->m_strFileName) && !pFolder->m_strFileName.empty();
+    }
+    std::reverse(place.dirs.begin(), place.dirs.end());
+    return bPlain;
+}
+
+bool CTVLDlgBase::ExportPlace(const CBookmark& bookmark, CShortcutPlace& place) {
+    place.dirs.clear();
+    place.strFile = bookmark.m_strName + ".url";
+    bool bPlain = IsPlainName(place.strFile);
+    for (const CBookmark* pFolder = bookmark.m_pFolder;
+         pFolder != nullptr && pFolder->m_pFolder != nullptr; pFolder = pFolder->m_pFolder) {
+        // A folder without a name adds no level: no directory can be named so.
+        if (!pFolder->m_strName.empty()) {
+            place.dirs.push_back(pFolder->m_strName);
+            bPlain = bPlain && IsPlainName(pFolder->m_strName);
+        }
+    }
+    place.dirs.push_back(kNetscapeRootName);
+    std::reverse(place.dirs.begin(), place.dirs.end());
+    return bPlain;
+}
+
+std::string CTVLDlgBase::PlacePath(const CShortcutPlace& place, std::size_t nDirs,
+                                   bool bWithFile) const {
+    std::string strPath = m_strFavorites;
+    for (std::size_t i = 0; i < nDirs && i < place.dirs.size(); ++i) {
+        strPath += kPathSep + place.dirs[i];
+    }
+    return bWithFile ? strPath + kPathSep + place.strFile : strPath;
+}
+
+bool CTVLDlgBase::EnsureDirectories(CDirectoryTree& tree, const CShortcutPlace& place,
+                                    std::string& strPath) {
+    bool bCreateFailed = false;
+    const std::size_t nReached = tree.MakeDirectories(place.dirs, bCreateFailed);
+    if (nReached == place.dirs.size()) {
         return true;
     }
-    bool bPlain = m_pFolder->BuildShortcutPath(strPath, bNewName);
-    if (m_nFlags & BMF_FOLDER) {
-        strPath += m_strName;
-        strPath += kPathSep;
-        return bPlain && IsPlainName(m_strName);
+    // The path up to the directory where the walk stopped.
+    strPath = PlacePath(place, nReached + 1, false);
+    if (bCreateFailed) {
+        ShowMessage(FormatText(kMsgCannotCreateDirectory, strPath), MSG_ERROR);
     }
-    const std::string& strName = !bNewName && !m_strOrigName.empty() ? m_strOrigName : m_strName;
-    strPath += strName;
-    strPath += ".url";
-    return bPlain && IsPlainName(strName);
+    return false;
 }
 
-bool CTVLDlgBase::EnsureDirectories(std::string& strPath) {
-    const std::string strFull = strPath;
-    // Walk up to the nearest directory that exists, then create the ones below it.
-    std::vector<std::size_t> cuts;
-    std::size_t nCut = strFull.size();
-    for (;;) {
-        const std::size_t nSep = nCut == 0 ? std::string::npos : strFull.rfind(kPathSep, nCut - 1);
-        if (nSep == std::string::npos) {
-            strPath = strFull.substr(0, nCut);
-            return false;
-        }
-        nCut = nSep;
-        cuts.push_back(nCut);
-        if (m_pFileSystem->Exists(nCut == 0 ? std::string(1, kPathSep) : strFull.substr(0, nCut))) {
-            break;
-        }
-    }
-    for (std::size_t i = cuts.size() - 1; i-- > 0;) {
-        const std::string strDir = strFull.substr(0, cuts[i]);
-        if (!m_pFileSystem->CreateDirectory(strDir)) {
-            ShowMessage(FormatText(kMsgCannotCreateDirectory, strDir), MSG_ERROR);
-            strPath = strDir;
-            return false;
-        }
-    }
-    strPath = strFull;
-    return true;
+std::string CTVLDlgBase::ShortcutText(const std::string& strURL) {
+    CStringSink sink;
+    CTextFileWriter file(sink);
+    file.WriteString("[InternetShortcut]\nURL=" + strURL + "\n");
+    file.Close();
+    return sink.m_strBytes;
 }
 
-void CTVLDlgBase::WriteShortcut(const CBookmark& bookmark) {
-    std::string strPath;
+bool CTVLDlgBase::WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark) {
+    CShortcutPlace place;
     // A name that could lead out of its folder never reaches the file system.
-    if (bookmark.BuildShortcutPath(strPath, false) && EnsureDirectories(strPath)) {
-        CTextFileWriter file;
-        if (file.Open(strPath)) {
-            file.WriteString("[InternetShortcut]\n");
-            file.WriteString("URL=" + bookmark.m_strURL + "\n");
-            if (file.Close()) {
-                return;
-            }
-            // A cut-off shortcut is no shortcut.
-            m_pFileSystem->RemoveFile(strPath);
+    const bool bPlain = ExportPlace(bookmark, place);
+    std::string strPath = PlacePath(place, place.dirs.size(), true);
+    if (bPlain && pTree == nullptr) {
+        strPath = m_strFavorites;
+    } else if (bPlain && EnsureDirectories(*pTree, place, strPath)) {
+        // A name that is taken by a file, a link or a directory is never
+        // written over: the bookmark takes the next free numbered name.
+        const std::string strText = ShortcutText(bookmark.m_strURL);
+        EFileResult result = FILE_EXISTS;
+        for (int n = 1; n <= kMaxNumberedName && result == FILE_EXISTS; ++n) {
+            result =
+                pTree->CreateFile(place.dirs, Numbered(bookmark.m_strName, n, ".url"), strText);
+        }
+        if (result == FILE_OK) {
+            return true;
         }
     }
     ShowMessage(FormatText(kMsgCannotCreateFile, strPath), MSG_ERROR);
+    return false;
+}
+
+void CTVLDlgBase::RenameShortcut(CDirectoryTree& tree, const CShortcutPlace& place,
+                                 const CBookmark& bookmark) {
+    // The file keeps its extension, so that its title reads back as the new
+    // name; without one, a name holding a dot would lose its end.
+    std::string strExtension = Extension(bookmark.m_strFileName);
+    if (strExtension.empty() && bookmark.m_strName.find('.') != std::string::npos) {
+        strExtension = ".url";
+    }
+    if (!IsPlainName(bookmark.m_strName + strExtension) ||
+        bookmark.m_strName + strExtension == place.strFile) {
+        return;
+    }
+    EFileResult result = FILE_EXISTS;
+    for (int n = 1; n <= kMaxNumberedName && result == FILE_EXISTS; ++n) {
+        result = tree.RenameFile(place.dirs, place.strFile,
+                                 Numbered(bookmark.m_strName, n, strExtension));
+    }
 }

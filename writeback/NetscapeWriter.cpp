@@ -1,13 +1,20 @@
-// The Netscape bookmark file as Save writes it: tree keys that order the
-// records into folders, and the tree writer that opens and closes the levels.
+// The Netscape bookmark file as Save writes it: the order that puts every
+// folder directly before its contents, and the tree writer that opens and
+// closes the levels.
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <tuple>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "catalogue/TVLDlgBase.h"
 
 namespace {
+
+// Beyond this many levels lines are indented no further, so that a file nested
+// deep cannot make the written file many times its own size.
+constexpr int kMaxIndentLevel = 32;
 
 // Dates are written as unsigned numbers; a time before 1970 (only the file
 // system can give one) is written as 0 rather than as a huge number.
@@ -15,51 +22,104 @@ std::string DateText(CTime t) {
     return std::to_string(t < 0 ? 0 : t);
 }
 
-void WriteFolderOpening(CTextFileWriter& file, int nIndent, const CBookmark& folder) {
-    file.WriteString(std::string(static_cast<std::size_t>(nIndent), ' ') +
-                     "<DT><H3 FOLDED ADD_DATE=\"" + DateText(folder.m_tAdded) + "\">" +
-                     folder.m_strName + "</H3>\n" +
-                     std::string(static_cast<std::size_t>(nIndent + 2), ' ') + "<DL><p>\n");
+std::string Indent(int nLevel) {
+    return std::string(static_cast<std::size_t>(4 + 2 * std::min(nLevel, kMaxIndentLevel)), ' ');
 }
 
-void WriteFolderClosing(CTextFileWriter& file, int nIndent) {
-    file.WriteString(std::string(static_cast<std::size_t>(nIndent), ' ') + "</DL><p>\n");
+void WriteFolderOpening(CTextFileWriter& file, int nLevel, const CBookmark& folder) {
+    file.WriteString(Indent(nLevel) + "<DT><H3 FOLDED ADD_DATE=\"" + DateText(folder.m_tAdded) +
+                     "\">" + folder.m_strName + "</H3>\n" + Indent(nLevel + 1) + "<DL><p>\n");
 }
 
-void WriteBookmark(CTextFileWriter& file, int nIndent, const CBookmark& mark) {
-    file.WriteString(std::string(static_cast<std::size_t>(nIndent), ' ') + "<DT><A HREF=\"" +
-                     mark.m_strURL + "\"  ADD_DATE=\"" + DateText(mark.m_tAdded) +
-                     "\" LAST_VISIT=\"" + DateText(mark.m_tVisited) + "\" LAST_MODIFIED=\"" +
-                     DateText(mark.m_tModified) + "\">" + mark.m_strName + "</A>\n");
+void WriteFolderClosing(CTextFileWriter& file, int nLevel) {
+    file.WriteString(Indent(nLevel) + "</DL><p>\n");
+}
+
+void WriteBookmark(CTextFileWriter& file, int nLevel, const CBookmark& mark) {
+    file.WriteString(Indent(nLevel) + "<DT><A HREF=\"" + mark.NSURL() + "\"  ADD_DATE=\"" +
+                     DateText(mark.NSAdded()) + "\" LAST_VISIT=\"" + DateText(mark.NSVisited()) +
+                     "\" LAST_MODIFIED=\"" + DateText(mark.NSModified()) + "\">" + mark.NSName() +
+                     "</A>\n");
+}
+
+// A record among its siblings: a folder's part is its name and a backslash (or
+// its numbered part), a bookmark's the single code 0x7F. Ordered by part, then
+// name, URL and dates, without case, siblings come as a sort by the path of
+// parts would put them: sub-folders before the bookmarks when their name
+// begins below 0x7F, bookmarks by name.
+struct CSibling {
+    std::string strPart;
+    const CBookmark* pMark;
+};
+
+bool SiblingBefore(const CSibling& a, const CSibling& b) {
+    const CBookmark& x = *a.pMark;
+    const CBookmark& y = *b.pMark;
+    int r = CompareNoCase(a.strPart, b.strPart);
+    r = r != 0 ? r : CompareNoCase(x.NSName(), y.NSName());
+    r = r != 0 ? r : CompareNoCase(x.NSURL(), y.NSURL());
+    if (r != 0) {
+        return r < 0;
+    }
+    return std::make_tuple(x.NSAdded(), x.NSVisited(), x.NSModified()) <
+           std::make_tuple(y.NSAdded(), y.NSVisited(), y.NSModified());
 }
 
 }  // namespace
 
-void CBookmark::BuildTreeKey(std::string& strKey, const CKeyParts* pParts) const {
-    const CBookmark* pFolder = NSFolder();
-    if (pFolder == nullptr) {
-        return;
+void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& records,
+                            const CKeyParts& parts, CBookmarkArray& list) {
+    const std::unordered_set<const CBookmark*> members(records.begin(), records.end());
+    std::unordered_map<const CBookmark*, std::vector<CSibling>> children;
+    auto partOf = [&parts](const CBookmark* pMark) {
+        if ((pMark->m_nFlags & BMF_FOLDER) == 0) {
+            return std::string(1, '\x7F');
+        }
+        const auto it = parts.find(pMark);
+        return it != parts.end() ? it->second : pMark->m_strName + '\\';
+    };
+    for (const CBookmark* pMark : records) {
+        const CBookmark* pParent = pMark->NSFolder();
+        // Records whose folder is not in the list sit directly in the start folder.
+        if (pParent == nullptr || members.count(pParent) == 0) {
+            pParent = pStart;
+        }
+        children[pParent].push_back(CSibling{partOf(pMark), pMark});
     }
-    pFolder->BuildTreeKey(strKey, pParts);
-    if ((m_nFlags & BMF_FOLDER) == 0) {
-        strKey += '\x7F';
-        return;
+    for (auto& [pParent, siblings] : children) {
+        std::stable_sort(siblings.begin(), siblings.end(), SiblingBefore);
     }
-    const auto it = pParts != nullptr ? pParts->find(this) : CKeyParts::const_iterator();
-    if (pParts != nullptr && it != pParts->end()) {
-        strKey += it->second;
-    } else {
-        strKey += m_strName;
-        strKey += '\\';
+    // Depth first, each folder directly before its contents, without recursion.
+    list.Add(pStart);
+    std::vector<std::pair<const std::vector<CSibling>*, std::size_t>> stack;
+    auto enter = [&](const CBookmark* pFolder) {
+        const auto it = children.find(pFolder);
+        if (it != children.end()) {
+            stack.emplace_back(&it->second, 0);
+        }
+    };
+    enter(pStart);
+    while (!stack.empty()) {
+        auto& [pSiblings, nNext] = stack.back();
+        if (nNext == pSiblings->size()) {
+            stack.pop_back();
+            continue;
+        }
+        const CBookmark* pMark = (*pSiblings)[nNext++].pMark;
+        list.Add(const_cast<CBookmark*>(pMark));
+        if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
+            enter(pMark);
+        }
     }
 }
 
 CKeyParts CTVLDlgBase::FindKeyCollisions() const {
-    // A folder's key part is its name and a backslash, so a sibling of the same
+    // A folder's part is its name and a backslash, so a sibling of the same
     // name in other letter case, or a name holding a backslash, would mix the
     // contents of two folders. Every folder of such a group gets a numbered part
-    // that holds no backslash and no other code 1. The numbers follow the exact names and dates,
-    // not the catalogue's order, so that saving again keeps the folders' order.
+    // that holds no backslash and no other code 1. The numbers follow the exact
+    // names and dates, not the catalogue's order, so that saving again keeps the
+    // folders' order.
     std::map<std::pair<const CBookmark*, std::string>, std::vector<const CBookmark*>> groups;
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         const CBookmark* pFolder = BookmarkAt(i);
@@ -99,37 +159,29 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
     if (n < 2) {
         return;
     }
-    int nIndent = 4;
+    int nLevel = 0;  // levels opened by this call; level 0 is written with 4 blanks
     const CBookmark* pCur = static_cast<const CBookmark*>(list[0]);
     bool bCloseNow = bCloseFirst;
     for (int i = 1; i < n; ++i) {
         const auto* pElem = static_cast<const CBookmark*>(list[i]);
-        // Records that the file must not get carry the key of code 1 alone;
-        // numbered folder parts may also begin with code 1 when the name is empty.
-        if (pElem->m_strTreeKey == "\x01") {
-            continue;
-        }
         const CBookmark* pParent = pElem->NSFolder();
         while (pCur != nullptr && pCur != pParent) {
             // Only levels that this call opened are closed, so the file stays
             // well formed whatever the list holds.
-            if (bCloseNow && nIndent > 4) {
-                WriteFolderClosing(file, nIndent);
-                nIndent -= 2;
+            if (bCloseNow && nLevel > 0) {
+                WriteFolderClosing(file, nLevel--);
             }
             bCloseNow = true;
             pCur = pCur->m_pFolder;
         }
         if (pElem->m_nFlags & BMF_FOLDER) {
-            WriteFolderOpening(file, nIndent, *pElem);
-            nIndent += 2;
+            WriteFolderOpening(file, nLevel++, *pElem);
             pCur = pElem;
         } else {
-            WriteBookmark(file, nIndent, *pElem);
+            WriteBookmark(file, nLevel, *pElem);
         }
     }
-    while (nIndent > 4) {
-        WriteFolderClosing(file, nIndent);
-        nIndent -= 2;
+    while (nLevel > 0) {
+        WriteFolderClosing(file, nLevel--);
     }
 }

@@ -1,6 +1,7 @@
 // Save: renames and removals into both stores, the distinct bookmarks into the
 // other browser, then a new import so that the list shows what is on disk.
-#include <iterator>
+#include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "catalogue/TVLDlgBase.h"
@@ -8,49 +9,180 @@
 
 namespace {
 
-// Tree key and name order the file; the rest only settles ties, so that an
-// unchanged save writes the same file again.
-constexpr SortKey kTreeOrder[] = {
-    KeyOf<&CBookmark::m_strTreeKey>(KEY_STRING), KeyOf<&CBookmark::m_strName>(KEY_STRING),
-    KeyOf<&CBookmark::m_strURL>(KEY_STRING),     KeyOf<&CBookmark::m_tAdded>(KEY_TIME),
-    KeyOf<&CBookmark::m_tVisited>(KEY_TIME),     KeyOf<&CBookmark::m_tModified>(KEY_TIME)};
-constexpr int kTreeKeys = static_cast<int>(std::size(kTreeOrder));
+// A backup name taken for this many seconds in a row ends the save.
+constexpr int kMaxBackupTries = 1000;
 
-// Key of the records that the Netscape file must not get.
-const std::string kSkipKey(1, '\x01');
+std::string Folded(std::string_view str) {
+    std::string strFolded(str);
+    for (char& c : strFolded) {
+        c = FoldLower(c);
+    }
+    return strFolded;
+}
+
+// The bookmarks that one store holds, found by what the merge compares, so
+// that a distinct bookmark of the other store that the merge would join with
+// one of them is not exported: two-way saves then settle, whatever the stores
+// hold twice.
+class CJoinIndex {
+public:
+    explicit CJoinIndex(bool bFavorites) : m_bFavorites(bFavorites) {}
+
+    // pMark as this store holds it: a record of both stores by the text of
+    // this store's copy.
+    void Add(const CBookmark* pMark) {
+        const std::string& strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
+        const std::string strURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
+        m_marks.emplace(strURL + Folded(strName), pMark);
+        // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
+        const std::string_view strBase = NumberedBase(strName);
+        if (m_bFavorites && strBase.size() != strName.size()) {
+            m_marks.emplace(strURL + Folded(strBase), pMark);
+        }
+    }
+    // Whether the store holds a bookmark that the merge would join with this
+    // distinct bookmark of the other store.
+    bool Holds(const CBookmark& other) const {
+        const std::string strURL = UrlKey(other.m_strURL);
+        const std::string_view strBase = NumberedBase(other.m_strName);
+        for (std::string_view strName : {std::string_view(other.m_strName), strBase}) {
+            const auto range = m_marks.equal_range(strURL + Folded(strName));
+            for (auto it = range.first; it != range.second; ++it) {
+                if (Joins(*it->second, other)) {
+                    return true;
+                }
+            }
+            if (m_bFavorites || strBase.size() == other.m_strName.size()) {
+                break;
+            }
+        }
+        return false;
+    }
+
+private:
+    static std::string_view NumberedBase(std::string_view str) {
+        return CTVLDlgBase::NumberedBase(str);
+    }
+    // SameURL never holds between URLs whose keys differ.
+    static std::string UrlKey(std::string_view strURL) {
+        if (!strURL.empty() && (strURL.back() == '/' || strURL.back() == '\\')) {
+            strURL.remove_suffix(1);
+        }
+        return Folded(strURL) + '\0';
+    }
+    bool Joins(const CBookmark& held, const CBookmark& other) const {
+        const std::string& strHeldName = m_bFavorites ? held.m_strName : held.NSName();
+        const std::string& strHeldURL = m_bFavorites ? held.m_strURL : held.NSURL();
+        return CTVLDlgBase::SameURL(strHeldURL, other.m_strURL) &&
+               (m_bFavorites ? CTVLDlgBase::SameName(strHeldName, other.m_strName)
+                             : CTVLDlgBase::SameName(other.m_strName, strHeldName));
+    }
+
+    bool m_bFavorites;
+    std::unordered_multimap<std::string, const CBookmark*> m_marks;
+};
+
+// Each Netscape folder's place in a walk of the folder tree, folders before
+// their contents, so that exports visit one directory after another.
+std::unordered_map<const CBookmark*, std::size_t> FolderWalkOrder(const CBookmarkArray& catalogue) {
+    std::unordered_map<const CBookmark*, std::vector<const CBookmark*>> children;
+    std::vector<const CBookmark*> stack;
+    for (int i = catalogue.GetSize() - 1; i >= 0; --i) {
+        const auto* pMark = static_cast<const CBookmark*>(catalogue[i]);
+        if ((pMark->m_nFlags & (BMF_FOLDER | BMF_NETSCAPE)) != (BMF_FOLDER | BMF_NETSCAPE)) {
+            continue;
+        }
+        if (pMark->m_pFolder == nullptr) {
+            stack.push_back(pMark);
+        } else {
+            children[pMark->m_pFolder].push_back(pMark);
+        }
+    }
+    std::unordered_map<const CBookmark*, std::size_t> order;
+    while (!stack.empty()) {
+        const CBookmark* pFolder = stack.back();
+        stack.pop_back();
+        order.emplace(pFolder, order.size());
+        const auto it = children.find(pFolder);
+        if (it != children.end()) {
+            stack.insert(stack.end(), it->second.begin(), it->second.end());
+        }
+    }
+    return order;
+}
 
 }  // namespace
 
 void CTVLDlgBase::SaveChanges() {
     const std::vector<CBookmark*> selected = GetSelectedRows();
+    // Someone else wrote the Netscape file since it was read: replacing it
+    // would lose that, so nothing is saved and the stores are read again.
+    const bool bNetscape = (m_nMissing & STORE_NETSCAPE) == 0;
+    const ESaveResult check = bNetscape ? CheckNetscapeFile(m_strNSFile) : SAVE_DONE;
+    if (check == SAVE_CHANGED) {
+        ImportBookmarks();
+    }
+    if (check != SAVE_DONE) {
+        return;
+    }
     if ((m_nMissing & STORE_FAVORITES) == 0) {
         SaveFavorites(selected);
     }
-    if ((m_nMissing & STORE_NETSCAPE) == 0 && !SaveNetscapeFile(selected)) {
+    if (bNetscape && SaveNetscapeFile(selected) == SAVE_FAILED) {
         return;
     }
     ImportBookmarks();
 }
 
+void CTVLDlgBase::RenameBookmark(CBookmark& bookmark, const std::string& strName) {
+    if (bookmark.m_strOrigName.empty()) {
+        bookmark.m_strOrigName = bookmark.m_strName;
+    }
+    bookmark.m_strName = strName;
+    if (bookmark.m_pNSCopy) {
+        bookmark.m_pNSCopy->strName = strName;
+    }
+}
+
+CTVLDlgBase::ESaveResult CTVLDlgBase::CheckNetscapeFile(const std::string& strPath) {
+    if (!m_stampNSFile) {
+        return SAVE_DONE;
+    }
+    CFileStamp stamp;
+    const EFileResult result = m_pFileSystem->StampFile(strPath, stamp);
+    // A file that is gone is written anew: nothing of it can be lost. One that
+    // cannot be read again may have changed: it is not replaced.
+    if (result == FILE_FAILED) {
+        ShowMessage(FormatText(kMsgCannotOpenFile, m_strNSFile), MSG_ERROR);
+        return SAVE_FAILED;
+    }
+    if (result == FILE_OK && stamp != *m_stampNSFile) {
+        ShowMessage(FormatText(kMsgFileChanged, m_strNSFile), MSG_ERROR);
+        return SAVE_CHANGED;
+    }
+    return SAVE_DONE;
+}
+
 void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
-    // Removed shortcut files are deleted and renamed ones renamed; failures are
-    // dropped. Deleted records close up in place.
+    // Removed shortcut files are deleted and renamed ones renamed, each found
+    // by its own directory and file name; failures are dropped. Deleted
+    // records close up in place.
+    const std::unique_ptr<CDirectoryTree> pTree = m_pFileSystem->OpenTree(m_strFavorites);
+    CShortcutPlace place;
     int nKept = 0;
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         CBookmark* pMark = BookmarkAt(i);
-        if ((pMark->m_nFlags & BMF_MSIE) != 0 && (pMark->m_nFlags & BMF_REMOVED) != 0) {
-            std::string strPath;
-            if (pMark->BuildShortcutPath(strPath, false)) {
-                m_pFileSystem->RemoveFile(strPath);
+        const bool bFavorites = (pMark->m_nFlags & BMF_MSIE) != 0;
+        if (bFavorites && (pMark->m_nFlags & BMF_REMOVED) != 0) {
+            if (pTree && FavoritesPlace(*pMark, place)) {
+                pTree->RemoveFile(place.dirs, place.strFile);
             }
             delete pMark;
             continue;
         }
-        if ((pMark->m_nFlags & BMF_MSIE) != 0 && !pMark->m_strOrigName.empty()) {
-            std::string strOld;
-            std::string strNew;
-            if (pMark->BuildShortcutPath(strOld, false) && pMark->BuildShortcutPath(strNew, true)) {
-                m_pFileSystem->RenameFile(strOld, strNew);
+        if (bFavorites && !pMark->m_strOrigName.empty()) {
+            if (pTree && FavoritesPlace(*pMark, place)) {
+                RenameShortcut(*pTree, place, *pMark);
             }
             pMark->m_strOrigName.clear();
         }
@@ -61,20 +193,40 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
     if (!IsChecked(IDC_ADD_EXPLORER)) {
         return;
     }
-    std::vector<CBookmark*> candidates = selected;
-    if (candidates.empty()) {
-        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
-            candidates.push_back(BookmarkAt(i));
+    CJoinIndex held(true);
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        if ((BookmarkAt(i)->m_nFlags & (BMF_MSIE | BMF_FOLDER)) == BMF_MSIE) {
+            held.Add(BookmarkAt(i));
         }
     }
-    for (const CBookmark* pMark : candidates) {
+    std::vector<CBookmark*> candidates;
+    for (int i = 0; selected.empty() && i < m_bookmarks.GetSize(); ++i) {
+        candidates.push_back(BookmarkAt(i));
+    }
+    const std::vector<CBookmark*>& visited = selected.empty() ? candidates : selected;
+    std::vector<CBookmark*> exports;
+    for (CBookmark* pMark : visited) {
         if (pMark->Origin() == 2 && (pMark->m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0) {
-            WriteShortcut(*pMark);
+            exports.push_back(pMark);
+        }
+    }
+    // One directory after another; within one, in the order visited.
+    const auto order = FolderWalkOrder(m_bookmarks);
+    auto placeOf = [&order](const CBookmark* pMark) {
+        const auto it = order.find(pMark->m_pFolder);
+        return it != order.end() ? it->second : order.size();
+    };
+    std::stable_sort(exports.begin(), exports.end(), [&](const CBookmark* a, const CBookmark* b) {
+        return placeOf(a) < placeOf(b);
+    });
+    for (CBookmark* pMark : exports) {
+        if (!held.Holds(*pMark) && WriteShortcut(pTree.get(), *pMark)) {
+            held.Add(pMark);
         }
     }
 }
 
-bool CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
+CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
     int nKept = 0;
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         CBookmark* pMark = BookmarkAt(i);
@@ -85,104 +237,129 @@ bool CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {
         m_bookmarks.SetAt(nKept++, pMark);
     }
     m_bookmarks.SetSize(nKept);
-    const CKeyParts parts = FindKeyCollisions();
+
+    // The main tree: every record of the Netscape file, below its root.
+    CBookmark* pRoot = nullptr;
+    std::vector<CBookmark*> records;
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         CBookmark* pMark = BookmarkAt(i);
-        pMark->m_strTreeKey.clear();
-        if (pMark->m_nFlags & BMF_NETSCAPE) {
-            pMark->BuildTreeKey(pMark->m_strTreeKey, &parts);
+        if ((pMark->m_nFlags & BMF_NETSCAPE) == 0) {
+            continue;
+        }
+        if (pRoot == nullptr && pMark->m_pFolder == nullptr && (pMark->m_nFlags & BMF_FOLDER)) {
+            pRoot = pMark;
         } else {
-            pMark->m_strTreeKey = kSkipKey;
+            records.push_back(pMark);
         }
     }
-    // The Netscape root has the empty key and comes first, as WriteTree needs.
-    m_bookmarks.Sort(kTreeOrder, kTreeKeys, 1);
+    CBookmark noRoot;
+    const CKeyParts parts = FindKeyCollisions();
+    CBookmarkArray list;
+    OrderTree(pRoot != nullptr ? pRoot : &noRoot, records, parts, list);
 
-    // Every save keeps what it replaces: a taken name moves on to the next second.
-    CTime tBackup = m_pFileSystem->CurrentTime();
-    std::string strBackup;
-    do {
-        strBackup = m_strNSFile + "." + std::to_string(tBackup++);
-    } while (m_pFileSystem->Exists(strBackup));
-    const bool bBackup = m_pFileSystem->RenameFile(m_strNSFile, strBackup);
-    // Without a backup an existing file is never written over: a failed write
-    // would leave nothing of it.
-    if (!bBackup && m_pFileSystem->Exists(m_strNSFile)) {
-        ShowMessage(FormatText(kMsgCannotCreateFile, strBackup), MSG_ERROR);
-        return false;
-    }
-    // On failure the old file goes back in place, so nothing lives only in the
-    // backup; a new file that replaced none is taken away again.
-    auto restore = [&] {
-        m_pFileSystem->RemoveFile(m_strNSFile);
-        if (bBackup) {
-            m_pFileSystem->RenameFile(strBackup, m_strNSFile);
-        }
-    };
-
-    CTextFileWriter file;
-    if (!file.Open(m_strNSFile)) {
+    // The new file is written whole and put on disk beside the old one; the
+    // old one keeps its name until then, so nothing is lost whenever this stops.
+    const std::unique_ptr<CFileReplacement> pFile = m_pFileSystem->BeginReplace(m_strNSFile);
+    if (!pFile) {
+        list.RemoveAll();
         ShowMessage(FormatText(kMsgCannotCreateFile, m_strNSFile), MSG_ERROR);
-        restore();
-        return false;
+        return SAVE_FAILED;
     }
+    CTextFileWriter file(*pFile);
     file.WriteString(m_strNSHeader);
     file.WriteString("<DL><p>\n");
-    WriteTree(m_bookmarks, file, true);
+    WriteTree(list, file, true);
+    list.RemoveAll();
     if (IsChecked(IDC_ADD_NETSCAPE)) {
         WriteExportFolder(selected, parts, file);
     }
     file.WriteString("</DL>\n");
-    if (!file.Close()) {
+    if (!file.Close() || !pFile->Flush()) {
         ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
-        restore();
-        return false;
+        return SAVE_FAILED;
+    }
+    const ESaveResult check = pFile->Replaces() ? CheckNetscapeFile(pFile->Target()) : SAVE_DONE;
+    if (check != SAVE_DONE) {
+        return check;
+    }
+    // The backup is a second name for the old file, made before the new file
+    // takes the name; a taken name moves on to the next second.
+    std::string strBackup;
+    if (pFile->Replaces()) {
+        CTime tBackup = m_pFileSystem->CurrentTime();
+        EFileResult result = FILE_EXISTS;
+        for (int nTry = 0; nTry < kMaxBackupTries && result == FILE_EXISTS; ++nTry) {
+            strBackup = pFile->Target() + "." + std::to_string(tBackup++);
+            result = m_pFileSystem->KeepCopy(pFile->Target(), strBackup);
+        }
+        if (result != FILE_OK) {
+            ShowMessage(FormatText(kMsgCannotCreateFile, strBackup), MSG_ERROR);
+            return SAVE_FAILED;
+        }
+    }
+    if (!pFile->Install()) {
+        if (!strBackup.empty()) {
+            m_pFileSystem->RemoveFile(strBackup);
+        }
+        ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
+        return SAVE_FAILED;
     }
     // Claimed only now, when the backup stays.
-    if (bBackup) {
+    if (!strBackup.empty()) {
         ShowMessage(FormatText(kMsgBackupCreated, strBackup), MSG_INFO);
     }
-    return true;
+    return SAVE_DONE;
 }
 
 void CTVLDlgBase::WriteExportFolder(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
                                     CTextFileWriter& file) {
+    CJoinIndex held(false);
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        if ((BookmarkAt(i)->m_nFlags & (BMF_NETSCAPE | BMF_FOLDER)) == BMF_NETSCAPE) {
+            held.Add(BookmarkAt(i));
+        }
+    }
+    // Favorites-only records; a bookmark only when the Netscape file holds
+    // none that it would be joined with, counting those exported before it.
+    std::vector<CBookmark*> records;
+    std::unordered_set<const CBookmark*> listed;
+    auto take = [&](CBookmark* pMark) {
+        if (pMark->Origin() != 1 || (pMark->m_nFlags & BMF_REMOVED) != 0) {
+            return false;
+        }
+        if ((pMark->m_nFlags & BMF_FOLDER) == 0) {
+            if (held.Holds(*pMark)) {
+                return false;
+            }
+            held.Add(pMark);
+        }
+        records.push_back(pMark);
+        listed.insert(pMark);
+        return true;
+    };
+    if (!selected.empty()) {
+        for (CBookmark* pMark : selected) {
+            if ((pMark->m_nFlags & BMF_FOLDER) != 0 || !take(pMark)) {
+                continue;
+            }
+            for (CBookmark* pFolder = pMark->m_pFolder;
+                 pFolder != nullptr && listed.count(pFolder) == 0; pFolder = pFolder->m_pFolder) {
+                records.push_back(pFolder);
+                listed.insert(pFolder);
+            }
+        }
+    } else {
+        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+            take(BookmarkAt(i));
+        }
+    }
     // The export list borrows records of the catalogue; its first element is a
     // start folder of its own that is never written.
     CBookmark exportRoot;
     exportRoot.m_strURL = m_strFavorites;
     exportRoot.m_nFlags = BMF_MSIE | BMF_FOLDER;
     CBookmarkArray list;
-    list.Add(&exportRoot);
-    std::unordered_set<const CBookmark*> listed;
-    auto add = [&](CBookmark* pMark) {
-        pMark->m_strTreeKey.clear();
-        pMark->BuildTreeKey(pMark->m_strTreeKey, &parts);
-        list.Add(pMark);
-        listed.insert(pMark);
-    };
-    auto isExported = [](const CBookmark* pMark) {
-        return pMark->Origin() == 1 && (pMark->m_nFlags & BMF_REMOVED) == 0;
-    };
-    if (!selected.empty()) {
-        for (CBookmark* pMark : selected) {
-            if (!isExported(pMark)) {
-                continue;
-            }
-            add(pMark);
-            for (CBookmark* pFolder = pMark->m_pFolder;
-                 pFolder != nullptr && listed.count(pFolder) == 0; pFolder = pFolder->m_pFolder) {
-                add(pFolder);
-            }
-        }
-    } else {
-        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
-            if (isExported(BookmarkAt(i))) {
-                add(BookmarkAt(i));
-            }
-        }
-    }
-    list.Sort(kTreeOrder, kTreeKeys, 1);
+    OrderTree(&exportRoot, records, parts, list);
 
     // Folders that lead to no exported bookmark are dropped: walking backwards, a
     // folder stays exactly when the nearest kept element after it lies in it.
