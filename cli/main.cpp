@@ -17,12 +17,16 @@ constexpr const char* kUsage =
     "usage: tavrel-cli list [STORES] [PATTERN]\n"
     "       tavrel-cli save [STORES] [--add-to-iexplorer] [--add-to-netscape]\n"
     "       tavrel-cli export-html [STORES] [--by-folder] [--force] FILE [PATTERN]\n"
+    "       tavrel-cli remove [STORES] [--add-to-iexplorer] [--add-to-netscape] PATTERN\n"
+    "       tavrel-cli rename [STORES] PATTERN NEWNAME\n"
     "STORES: [--favorites DIR] [--netscape FILE] [-NS FILE] [-log]\n"
     "  list         prints the bookmarks of both stores, newest first: Name, Folder,\n"
     "               Date, B and URL separated by tabs\n"
     "  save         writes both stores anew, exporting what only one browser holds\n"
     "               to the other when asked to\n"
     "  export-html  writes the bookmarks that list would print as a bookmark file\n"
+    "  remove       removes the bookmarks that list would print, then saves\n"
+    "  rename       renames the one bookmark that list would print, then saves\n"
     "Without --favorites and --netscape the stores are found as the window finds them.\n";
 
 struct CCliOptions {
@@ -43,9 +47,12 @@ bool ParseArguments(int argc, char** argv, CCliOptions& options) {
     options.strCommand = argv[1];
     const bool bSave = options.strCommand == "save";
     const bool bExport = options.strCommand == "export-html";
-    if (!bSave && !bExport && options.strCommand != "list") {
+    const bool bRemove = options.strCommand == "remove";
+    const bool bRename = options.strCommand == "rename";
+    if (!bSave && !bExport && !bRemove && !bRename && options.strCommand != "list") {
         return false;
     }
+    const bool bBoxes = bSave || bRemove;
     bool bOptionsEnded = false;
     for (int i = 2; i < argc; ++i) {
         const std::string strArg = argv[i];
@@ -63,9 +70,9 @@ bool ParseArguments(int argc, char** argv, CCliOptions& options) {
             ++i;  // its value is read through GetCommandLineOption
         } else if (!bOptionsEnded && IsSwitch(strArg, "log")) {
             continue;
-        } else if (bOption && bSave && strArg == "--add-to-iexplorer") {
+        } else if (bOption && bBoxes && strArg == "--add-to-iexplorer") {
             options.bAddToExplorer = true;
-        } else if (bOption && bSave && strArg == "--add-to-netscape") {
+        } else if (bOption && bBoxes && strArg == "--add-to-netscape") {
             options.bAddToNetscape = true;
         } else if (bOption && bExport && strArg == "--by-folder") {
             options.bByFolder = true;
@@ -77,8 +84,8 @@ bool ParseArguments(int argc, char** argv, CCliOptions& options) {
             options.positional.push_back(strArg);
         }
     }
-    const std::size_t nMin = bExport ? 1 : 0;
-    const std::size_t nMax = bSave ? 0 : (bExport ? 2 : 1);
+    const std::size_t nMin = bRename ? 2 : (bExport || bRemove ? 1 : 0);
+    const std::size_t nMax = bSave ? 0 : (bExport || bRename ? 2 : 1);
     return options.positional.size() >= nMin && options.positional.size() <= nMax;
 }
 
@@ -197,6 +204,38 @@ int RunExport(CCliView& view, const CCliOptions& options) {
     return view.m_bError ? 1 : 0;
 }
 
+// Marks what list would print as removed, as the window's Remove does, and saves.
+int RunRemove(CCliView& view, const CCliOptions& options) {
+    int nTotal = 0;
+    for (CBookmark* pRow : view.Rows(options.positional[0], nTotal)) {
+        pRow->m_nFlags |= BMF_REMOVED;
+    }
+    view.SaveChanges();
+    return view.m_bError ? 1 : 0;
+}
+
+// Renames the one bookmark that list would print and saves; with none or
+// several, nothing changes.
+int RunRename(CCliView& view, const CCliOptions& options) {
+    const std::string& strPattern = options.positional[0];
+    const std::string& strName = options.positional[1];
+    int nTotal = 0;
+    const std::vector<CBookmark*> rows = view.Rows(strPattern, nTotal);
+    if (strName.empty()) {
+        std::fprintf(stderr, "tavrel-cli: the new name is empty; nothing was changed\n");
+        return 1;
+    }
+    if (rows.size() != 1) {
+        std::fprintf(stderr,
+                     "tavrel-cli: %zu bookmarks match \"%s\"; one must; nothing was changed\n",
+                     rows.size(), strPattern.c_str());
+        return 1;
+    }
+    view.RenameBookmark(*rows[0], strName);
+    view.SaveChanges();
+    return view.m_bError ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +253,12 @@ int main(int argc, char** argv) {
     if (options.strCommand == "save") {
         view.SaveChanges();
         return view.m_bError ? 1 : 0;
+    }
+    if (options.strCommand == "remove") {
+        return RunRemove(view, options);
+    }
+    if (options.strCommand == "rename") {
+        return RunRename(view, options);
     }
     return RunExport(view, options);
 }

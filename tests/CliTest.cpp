@@ -148,3 +148,50 @@ TEST_F(CliTest, DiscoversTheStores) {
 }
 
 }  // namespace
+
+namespace {
+
+// remove takes every row that list would print and saves; rename takes the
+// one row, and with none or several, or an empty name, changes nothing.
+TEST_F(CliTest, RemoveAndRename) {
+    m_dir.Write("Favorites/Mail.box/Zeta Mail.url",
+                "[InternetShortcut]\r\nURL=http://webmail.example/\r\n");
+    const std::vector<std::string> stores = {"--favorites", m_dir / "Favorites", "--netscape",
+                                             m_dir / "bookmark.htm"};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin() + 1, stores.begin(), stores.end());
+        return RunCli(m_dir, args);
+    };
+    auto names = [&] {
+        std::vector<std::string> result;
+        for (const std::string& strLine : run({"list"}).OutLines()) {
+            result.push_back(strLine.substr(0, strLine.find('\t')) + "|" +
+                             strLine.substr(strLine.find("\t", strLine.find('\t') + 1) + 10, 2));
+        }
+        std::sort(result.begin(), result.end());
+        return result;
+    };
+    const std::string strOriginal = ReadFileBytes(m_dir / "bookmark.htm");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"rename", "nothing matches", "X"},
+          std::vector<std::string>{"rename", "a", "X"},
+          std::vector<std::string>{"rename", "News", ""}}) {
+        const CRun r = run(args);
+        EXPECT_EQ(r.nStatus, 1) << args[1];
+        EXPECT_TRUE(r.strErr.starts_with("tavrel-cli: ")) << r.strErr;
+        EXPECT_EQ(ReadFileBytes(m_dir / "bookmark.htm"), strOriginal);
+    }
+    EXPECT_EQ(run({"rename", "a"}).nStatus, 2);
+    EXPECT_EQ(run({"remove"}).nStatus, 2);
+
+    CRun r = run({"rename", "zeta", "Omega Mail"});
+    EXPECT_EQ(r.nStatus, 0) << r.strErr;
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "Favorites/Mail.box/Omega Mail.url"));
+    r = run({"remove", "--add-to-iexplorer", "mail"});  // Omega Mail, and alpha in Mail
+    EXPECT_EQ(r.nStatus, 0) << r.strErr;
+    EXPECT_EQ(names(), (std::vector<std::string>{"Beta|**", "News|**", "Shared|**"}));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "Favorites/Mail.box/Omega Mail.url"));
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "Favorites/Netscape Bookmarks/Beta.url"));
+}
+
+}  // namespace
