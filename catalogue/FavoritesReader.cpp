@@ -49,7 +49,8 @@ void CTVLDlgBase::ReadFavorites() {
     CDirListing listing;
     std::string strURL;
     while (!queue.empty()) {
-        const auto [pFolder, nDepth] = queue.front();
+        CBookmark* const pFolder = queue.front().first;
+        const int nDepth = queue.front().second;
         queue.pop_front();
         // Only the root's failure makes the store missing; a sub-folder that
         // cannot be listed is passed over and the walk goes on.
