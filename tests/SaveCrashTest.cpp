@@ -2,7 +2,6 @@
 // mixed or missing, and the new file never stands without a backup of the old.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,8 +10,6 @@
 #include <thread>
 
 #include "tests/SaveSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -52,39 +49,6 @@ void WriteBytes(const fs::path& path, const std::string& strBytes) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);
     out.write(strBytes.data(), static_cast<std::streamsize>(strBytes.size()));
-}
-
-// Starts tavrel-cli in the environment RunCli gives it, with its home and
-// registry file in strRunDir and its output thrown away.
-pid_t StartCli(const std::string& strRunDir, const std::vector<std::string>& args) {
-    std::vector<std::string> argStrings = {TAVREL_CLI};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<std::string> envStrings = {"TZ=UTC", "HOME=" + strRunDir + "/home",
-                                           "XDG_CONFIG_HOME=" + strRunDir + "/config",
-                                           "TAVREL_REGISTRY=" + strRunDir + "/registry.reg"};
-    for (char** pp = environ; *pp != nullptr; ++pp) {
-        envStrings.emplace_back(*pp);
-    }
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> result;
-        for (std::string& str : strings) {
-            result.push_back(str.data());
-        }
-        result.push_back(nullptr);
-        return result;
-    };
-    std::vector<char*> argv = pointers(argStrings);
-    std::vector<char*> envp = pointers(envStrings);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 bool AllDigits(const std::string& str) {
@@ -144,7 +108,8 @@ TEST(SaveCrash, KilledAnywhereTheFileIsOldOrNew) {
         const std::string strFile = (store / "bookmark.htm").string();
         WriteBytes(strFile, strOld);
         const auto moment = duration * 6 * nKill / (5 * (kKills - 1));
-        const pid_t pid = StartCli(strRunDir, {"remove", "--netscape", strFile, kPattern});
+        const pid_t pid = StartCli(strRunDir, {"remove", "--netscape", strFile, kPattern},
+                                   "/dev/null", "/dev/null");
         ASSERT_GT(pid, 0);
         std::this_thread::sleep_until(Clock::now() + moment);
         kill(pid, SIGKILL);

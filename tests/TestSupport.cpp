@@ -234,14 +234,15 @@ std::string CRun::LastErrLine() const {
     return s.substr(n == std::string::npos ? 0 : n + 1);
 }
 
-CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
-            const std::vector<std::string>& extraEnv) {
+pid_t StartCli(const std::string& strDir, const std::vector<std::string>& args,
+               const std::string& strOut, const std::string& strErr,
+               const std::vector<std::string>& extraEnv) {
     std::vector<std::string> argStrings = {TAVREL_CLI};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     // getenv finds the first entry of a name, so these come before the inherited ones.
-    std::vector<std::string> envStrings = {"TZ=UTC", "HOME=" + dir / "home",
-                                           "XDG_CONFIG_HOME=" + dir / "config",
-                                           "TAVREL_REGISTRY=" + dir / "registry.reg"};
+    std::vector<std::string> envStrings = {"TZ=UTC", "HOME=" + strDir + "/home",
+                                           "XDG_CONFIG_HOME=" + strDir + "/config",
+                                           "TAVREL_REGISTRY=" + strDir + "/registry.reg"};
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
     for (char** pp = environ; *pp != nullptr; ++pp) {
         envStrings.emplace_back(*pp);
@@ -256,23 +257,30 @@ CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
     };
     std::vector<char*> argv = pointers(argStrings);
     std::vector<char*> envp = pointers(envStrings);
-
-    const std::string strOut = dir / "stdout.txt";
-    const std::string strErr = dir / "stderr.txt";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    CRun run;
     pid_t pid = 0;
-    int nWait = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0 &&
-        waitpid(pid, &nWait, 0) == pid && WIFEXITED(nWait)) {
-        run.nStatus = WEXITSTATUS(nWait);
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
     }
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
+            const std::vector<std::string>& extraEnv) {
+    const std::string strOut = dir / "stdout.txt";
+    const std::string strErr = dir / "stderr.txt";
+    CRun run;
+    const pid_t pid = StartCli(dir.Path().string(), args, strOut, strErr, extraEnv);
+    int nWait = 0;
+    if (pid > 0 && waitpid(pid, &nWait, 0) == pid && WIFEXITED(nWait)) {
+        run.nStatus = WEXITSTATUS(nWait);
+    }
     run.strOut = ReadFileBytes(strOut);
     run.strErr = ReadFileBytes(strErr);
     return run;

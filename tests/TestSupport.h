@@ -2,6 +2,8 @@
 // a file system that can be told to fail.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -117,6 +119,12 @@ struct CRun {
     std::vector<std::string> OutLines() const;
     std::string LastErrLine() const;
 };
+
+// Starts tavrel-cli with its home, settings and registry file in strDir and its
+// output going to the two files; -1 when it cannot be started.
+pid_t StartCli(const std::string& strDir, const std::vector<std::string>& args,
+               const std::string& strOut, const std::string& strErr,
+               const std::vector<std::string>& extraEnv = {});
 
 // Runs tavrel-cli with its output caught in files of dir. Its environment has
 // TZ=UTC and a home and registry file of its own in dir, so that no store is
