@@ -58,6 +58,25 @@ bool WriteAll(int fd, const char* pData, std::size_t nSize) {
     return true;
 }
 
+// Hands every byte of the file, chunk by chunk, to take; false when a read
+// fails or take refuses a chunk.
+template <class TTake>
+bool ReadChunks(int fd, TTake take) {
+    std::vector<char> buffer(kCopyChunk);
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        if (!take(buffer.data(), static_cast<std::size_t>(n))) {
+            return false;
+        }
+    }
+}
+
 std::int64_t Nanoseconds(const timespec& ts) {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
@@ -466,19 +485,11 @@ EFileResult CPosixFileSystem::StampFile(const std::string& strPath, CFileStamp& 
         return FILE_FAILED;
     }
     CContentHash hash;
-    std::vector<char> buffer(kCopyChunk);
-    for (;;) {
-        const ssize_t n = read(fd.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return FILE_FAILED;
-        }
-        if (n == 0) {
-            break;
-        }
-        hash.Update(buffer.data(), static_cast<std::size_t>(n));
+    if (!ReadChunks(fd.Get(), [&hash](const char* pData, std::size_t nSize) {
+            hash.Update(pData, nSize);
+            return true;
+        })) {
+        return FILE_FAILED;
     }
     stamp = CFileStamp{IdOf(st), static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
                        hash.Value()};
@@ -507,20 +518,12 @@ EFileResult CPosixFileSystem::KeepCopy(const std::string& strFrom, const std::st
     if (to.Get() < 0) {
         return errno == EEXIST ? FILE_EXISTS : FILE_FAILED;
     }
-    std::vector<char> buffer(kCopyChunk);
-    bool bCopied = fchmod(to.Get(), st.st_mode & 07777) == 0;
-    while (bCopied) {
-        const ssize_t n = read(from.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            bCopied = n == 0;
-            break;
-        }
-        bCopied = WriteAll(to.Get(), buffer.data(), static_cast<std::size_t>(n));
-    }
-    bCopied = bCopied && fsync(to.Get()) == 0;
+    const bool bCopied = fchmod(to.Get(), st.st_mode & 07777) == 0 &&
+                         ReadChunks(from.Get(),
+                                    [&to](const char* pData, std::size_t nSize) {
+                                        return WriteAll(to.Get(), pData, nSize);
+                                    }) &&
+                         fsync(to.Get()) == 0;
     if (close(to.Release()) != 0 || !bCopied) {
         unlink(strTo.c_str());
         return FILE_FAILED;

@@ -49,7 +49,7 @@ void WriteBookmark(CTextFileWriter& file, int nLevel, const CBookmark& mark) {
 // begins below 0x7F, bookmarks by name.
 struct CSibling {
     std::string strPart;
-    const CBookmark* pMark;
+    CBookmark* pMark;
 };
 
 bool SiblingBefore(const CSibling& a, const CSibling& b) {
@@ -78,7 +78,7 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
         const auto it = parts.find(pMark);
         return it != parts.end() ? it->second : pMark->m_strName + '\\';
     };
-    for (const CBookmark* pMark : records) {
+    for (CBookmark* pMark : records) {
         const CBookmark* pParent = pMark->NSFolder();
         // Records whose folder is not in the list sit directly in the start folder.
         if (pParent == nullptr || members.count(pParent) == 0) {
@@ -105,8 +105,8 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
             stack.pop_back();
             continue;
         }
-        const CBookmark* pMark = (*pSiblings)[nNext++].pMark;
-        list.Add(const_cast<CBookmark*>(pMark));
+        CBookmark* pMark = (*pSiblings)[nNext++].pMark;
+        list.Add(pMark);
         if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
             enter(pMark);
         }

@@ -35,7 +35,7 @@ public:
         const std::string strURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
         m_marks.emplace(strURL + Folded(strName), pMark);
         // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
-        const std::string_view strBase = NumberedBase(strName);
+        const std::string_view strBase = CTVLDlgBase::NumberedBase(strName);
         if (m_bFavorites && strBase.size() != strName.size()) {
             m_marks.emplace(strURL + Folded(strBase), pMark);
         }
@@ -44,7 +44,7 @@ public:
     // distinct bookmark of the other store.
     bool Holds(const CBookmark& other) const {
         const std::string strURL = UrlKey(other.m_strURL);
-        const std::string_view strBase = NumberedBase(other.m_strName);
+        const std::string_view strBase = CTVLDlgBase::NumberedBase(other.m_strName);
         for (std::string_view strName : {std::string_view(other.m_strName), strBase}) {
             const auto range = m_marks.equal_range(strURL + Folded(strName));
             for (auto it = range.first; it != range.second; ++it) {
@@ -60,9 +60,6 @@ public:
     }
 
 private:
-    static std::string_view NumberedBase(std::string_view str) {
-        return CTVLDlgBase::NumberedBase(str);
-    }
     // SameURL never holds between URLs whose keys differ.
     static std::string UrlKey(std::string_view strURL) {
         if (!strURL.empty() && (strURL.back() == '/' || strURL.back() == '\\')) {
@@ -199,13 +196,12 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
             held.Add(BookmarkAt(i));
         }
     }
-    std::vector<CBookmark*> candidates;
-    for (int i = 0; selected.empty() && i < m_bookmarks.GetSize(); ++i) {
-        candidates.push_back(BookmarkAt(i));
-    }
-    const std::vector<CBookmark*>& visited = selected.empty() ? candidates : selected;
+    // The selected rows, or with none selected the whole catalogue.
     std::vector<CBookmark*> exports;
-    for (CBookmark* pMark : visited) {
+    const int nVisited =
+        selected.empty() ? m_bookmarks.GetSize() : static_cast<int>(selected.size());
+    for (int i = 0; i < nVisited; ++i) {
+        CBookmark* pMark = selected.empty() ? BookmarkAt(i) : selected[static_cast<std::size_t>(i)];
         if (pMark->Origin() == 2 && (pMark->m_nFlags & (BMF_FOLDER | BMF_REMOVED)) == 0) {
             exports.push_back(pMark);
         }
