@@ -67,6 +67,7 @@ CBookmark& CBookmark::operator=(const CBookmark& other) {
     m_pNSFolder = other.m_pNSFolder;
     m_nFlags = other.m_nFlags;
     m_pNSCopy = other.m_pNSCopy ? std::make_unique<CNetscapeCopy>(*other.m_pNSCopy) : nullptr;
+    m_pNSExtra = other.m_pNSExtra ? std::make_unique<CNetscapeExtra>(*other.m_pNSExtra) : nullptr;
     return *this;
 }
 

@@ -28,6 +28,22 @@ class CBookmark;
 // collide with a sibling's.
 using CKeyParts = std::unordered_map<const CBookmark*, std::string>;
 
+// What only the Netscape file carries for an entry. Names and URLs are held
+// as plain text; the file holds them as HTML text.
+struct CNetscapeExtra {
+    // The tag's other attributes as read, each after one blank.
+    std::string strAttributes;
+    // The <DD> text as read, its line breaks included.
+    std::string strDescription;
+    bool bDescription = false;
+    // A heading that had no ADD_DATE is written without one.
+    bool bNoDate = false;
+    // The name and URL as the file wrote them, where escaping the plain text
+    // would not give these bytes back; empty otherwise.
+    std::string strHtmlName;
+    std::string strHtmlURL;
+};
+
 // What a record held by both stores keeps of its Netscape copy when the
 // Favorites copy is the one shown: the Netscape file gets these back.
 struct CNetscapeCopy {
@@ -36,6 +52,7 @@ struct CNetscapeCopy {
     CTime tAdded = 0;
     CTime tVisited = 0;
     CTime tModified = 0;
+    CNetscapeExtra extra;
 };
 
 // One bookmark or folder of either browser's store.
@@ -58,7 +75,8 @@ public:
     CBookmark* m_pFolder = nullptr;    // Favorites folder for a record of both stores
     CBookmark* m_pNSFolder = nullptr;  // only for a record of both stores
     std::uint32_t m_nFlags = 0;
-    std::unique_ptr<CNetscapeCopy> m_pNSCopy;  // only for a record of both stores
+    std::unique_ptr<CNetscapeCopy> m_pNSCopy;    // only for a record of both stores
+    std::unique_ptr<CNetscapeExtra> m_pNSExtra;  // only where the file carries any
 
     // 1 = Favorites only, 2 = Netscape only, 3 = both.
     std::uint32_t Origin() const { return m_nFlags & 3; }
@@ -71,6 +89,10 @@ public:
     CTime NSAdded() const { return m_pNSCopy ? m_pNSCopy->tAdded : m_tAdded; }
     CTime NSVisited() const { return m_pNSCopy ? m_pNSCopy->tVisited : m_tVisited; }
     CTime NSModified() const { return m_pNSCopy ? m_pNSCopy->tModified : m_tModified; }
+    const CNetscapeExtra* NSExtra() const {
+        return m_pNSCopy ? &m_pNSCopy->extra : m_pNSExtra.get();
+    }
+    CNetscapeExtra* NSExtra() { return m_pNSCopy ? &m_pNSCopy->extra : m_pNSExtra.get(); }
 };
 
 // Type codes of a sort or search key: which kind of member the key reads.

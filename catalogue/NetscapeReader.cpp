@@ -1,8 +1,11 @@
 // Reads the Netscape bookmark file: a line scanner that looks for fixed
 // attribute markers, not an HTML parser.
+#include <algorithm>
+#include <cctype>
 #include <limits>
 #include <vector>
 
+#include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
 #include "platform/Path.h"
 
@@ -10,37 +13,20 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 
-// Text from nStart up to the next cStop; with no cStop, up to the line end.
-std::string TextUntil(const std::string& strLine, std::size_t nStart, char cStop) {
-    if (nStart >= strLine.size()) {
-        return {};
-    }
-    std::size_t nEnd = strLine.find(cStop, nStart);
-    if (nEnd == npos) {
-        nEnd = strLine.size();
-        while (nEnd > nStart && (strLine[nEnd - 1] == '\n' || strLine[nEnd - 1] == '\r')) {
-            --nEnd;
-        }
-    }
-    return strLine.substr(nStart, nEnd - nStart);
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-// The element text after the first ">" at or beyond nStart, up to the next "<".
-std::string ElementText(const std::string& strLine, std::size_t nStart) {
-    if (nStart >= strLine.size()) {
-        return {};
-    }
-    const std::size_t nGt = strLine.find('>', nStart);
-    return nGt == npos ? std::string() : TextUntil(strLine, nGt + 1, '<');
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareNoCase(a.data(), a.size(), b.data(), b.size()) == 0;
 }
 
-// An unsigned decimal number at nStart; 0 when there is none. Values too large
-// for the time type are held at its largest value.
-CTime NumberAt(const std::string& strLine, std::size_t nStart) {
+// An unsigned decimal number at the start of the text; 0 when there is none.
+// Values too large for the time type are held at its largest value.
+CTime NumberAt(std::string_view strText) {
     constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<CTime>::max());
     std::uint64_t n = 0;
-    for (std::size_t i = nStart; i < strLine.size(); ++i) {
-        const char c = strLine[i];
+    for (const char c : strText) {
         if (c < '0' || c > '9') {
             break;
         }
@@ -54,11 +40,128 @@ CTime NumberAt(const std::string& strLine, std::size_t nStart) {
     return static_cast<CTime>(n);
 }
 
-// The value of a date attribute anywhere in the line; nSkip leads from the start
-// of the marker to just past the opening quotation mark.
-CTime DateAfter(const std::string& strLine, const char* pszMarker, std::size_t nSkip) {
-    const std::size_t p = strLine.find(pszMarker);
-    return p == npos ? 0 : NumberAt(strLine, p + nSkip);
+// The text of a line without its line end.
+std::string_view WithoutLineEnd(std::string_view strText) {
+    while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r')) {
+        strText.remove_suffix(1);
+    }
+    return strText;
+}
+
+// One attribute of a tag: its whole text as written, its name and its value.
+struct CAttribute {
+    std::string_view strText;
+    std::string_view strName;
+    std::string_view strValue;
+};
+
+// A tag that starts at a "<": its name, its attributes, and where it ends,
+// just after its closing ">" (or at the line end when it has none). A ">"
+// inside a quoted value does not end it.
+struct CTag {
+    std::string_view strName;
+    std::vector<CAttribute> attributes;
+    std::size_t nEnd = 0;
+};
+
+void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
+    tag.attributes.clear();
+    std::size_t i = nStart + 1;
+    const std::size_t nName = i;
+    if (i < strLine.size() && strLine[i] == '/') {
+        ++i;
+    }
+    while (i < strLine.size() && std::isalnum(static_cast<unsigned char>(strLine[i]))) {
+        ++i;
+    }
+    tag.strName = strLine.substr(nName, i - nName);
+    for (;;) {
+        while (i < strLine.size() && (IsBlank(strLine[i]) || strLine[i] == '/')) {
+            ++i;
+        }
+        if (i >= strLine.size() || strLine[i] == '>') {
+            break;
+        }
+        const std::size_t nAttr = i;
+        while (i < strLine.size() && !IsBlank(strLine[i]) && strLine[i] != '=' &&
+               strLine[i] != '>') {
+            ++i;
+        }
+        CAttribute attr;
+        attr.strName = strLine.substr(nAttr, i - nAttr);
+        std::size_t j = i;
+        while (j < strLine.size() && IsBlank(strLine[j])) {
+            ++j;
+        }
+        if (j < strLine.size() && strLine[j] == '=') {
+            ++j;
+            while (j < strLine.size() && IsBlank(strLine[j])) {
+                ++j;
+            }
+            if (j < strLine.size() && (strLine[j] == '"' || strLine[j] == '\'')) {
+                const std::size_t nClose = strLine.find(strLine[j], j + 1);
+                const std::size_t nValueEnd = nClose == npos ? strLine.size() : nClose;
+                attr.strValue = WithoutLineEnd(strLine.substr(j + 1, nValueEnd - j - 1));
+                i = nClose == npos ? strLine.size() : nClose + 1;
+            } else {
+                std::size_t k = j;
+                while (k < strLine.size() && !IsBlank(strLine[k]) && strLine[k] != '>') {
+                    ++k;
+                }
+                attr.strValue = strLine.substr(j, k - j);
+                i = k;
+            }
+        }
+        attr.strText = WithoutLineEnd(strLine.substr(nAttr, i - nAttr));
+        tag.attributes.push_back(attr);
+    }
+    tag.nEnd = i < strLine.size() ? i + 1 : strLine.size();
+}
+
+// Whether the line holds an <H1> tag, with or without attributes.
+bool HasHeading(std::string_view strLine) {
+    for (std::size_t p = strLine.find('<'); p != npos; p = strLine.find('<', p + 1)) {
+        if (p + 3 <= strLine.size() && (strLine[p + 1] | 0x20) == 'h' && strLine[p + 2] == '1' &&
+            (p + 3 == strLine.size() ||
+             !std::isalnum(static_cast<unsigned char>(strLine[p + 3])))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CNetscapeExtra& ExtraOf(CBookmark& mark) {
+    if (!mark.m_pNSExtra) {
+        mark.m_pNSExtra = std::make_unique<CNetscapeExtra>();
+    }
+    return *mark.m_pNSExtra;
+}
+
+// A <DD> text ends with the line that holds it, without the blanks that
+// indent the next tag: the writer puts that tag on a line of its own.
+void EndDescription(CBookmark& mark) {
+    std::string& strText = mark.m_pNSExtra->strDescription;
+    const std::size_t nLast = strText.find_last_not_of(" \t");
+    if (nLast != npos && strText[nLast] == '\n') {
+        strText.erase(nLast);
+    }
+}
+
+// The plain text of a name or URL; the file's own bytes are kept where
+// escaping the plain text would not give them back.
+void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
+    std::string strPlain = DecodeHtml(strHtml);
+    if ((bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
+        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
+    }
+    (bURL ? mark.m_strURL : mark.m_strName) = std::move(strPlain);
+}
+
+// The tag's attributes that the record does not hold itself, kept as written.
+void KeepAttribute(CBookmark& mark, const CAttribute& attr) {
+    std::string& strAttributes = ExtraOf(mark).strAttributes;
+    strAttributes += ' ';
+    strAttributes += attr.strText;
 }
 
 }  // namespace
@@ -96,14 +199,16 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     reader.SetLineLimit(kMaxNetscapeLine);
     std::string strLine;
     m_strNSHeader.clear();
-    while (reader.ReadLine(strLine)) {
+    m_bNSHeading = false;
+    while (!m_bNSHeading && reader.ReadLine(strLine)) {
         m_strNSHeader += strLine;
         if (m_strNSHeader.size() > kMaxNetscapeHead) {
             return false;
         }
-        if (strLine.find("<H1>") != npos) {
-            break;
-        }
+        m_bNSHeading = HasHeading(strLine);
+    }
+    if (!m_bNSHeading) {
+        return !reader.LineTooLong();
     }
     m_strNSHeader += '\n';
 
@@ -113,38 +218,93 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     // when there was none). Its size is the depth of pCurrent, except that
     // headings beyond kMaxFolderDepth all sit at that depth.
     std::vector<CBookmark*> opened;
+    // The entry that a <DD> describes: the last one read, unless a list was
+    // closed since; and the record whose <DD> text goes on past its line.
+    CBookmark* pLast = pRoot;
+    CBookmark* pDescribed = nullptr;
+    CTag tag;
     while (reader.ReadLine(strLine)) {
-        CBookmark* const pIn = pCurrent != nullptr ? pCurrent : pRoot;
-        std::size_t p = strLine.find(" HREF=");
-        if (p != npos) {
-            auto* pMark = new CBookmark;
-            pMark->m_strURL = TextUntil(strLine, p + 7, '"');
-            pMark->m_strName = ElementText(strLine, p + 11);
-            pMark->m_tAdded = DateAfter(strLine, "ADD_DATE=", 10);
-            pMark->m_tVisited = DateAfter(strLine, "LAST_VISIT=", 12);
-            pMark->m_tModified = DateAfter(strLine, "LAST_MODIFIED=", 15);
-            pMark->m_pFolder = pIn;
-            pMark->m_nFlags = BMF_NETSCAPE;
-            m_bookmarks.Add(pMark);
-        } else if ((p = strLine.find(" ADD_DATE=")) != npos) {
-            auto* pFolder = new CBookmark;
-            pFolder->m_tAdded = NumberAt(strLine, p + 11);
-            pFolder->m_strName = ElementText(strLine, p + 11);
-            // At the deepest level a heading becomes a sibling of the current folder.
-            const bool bAtLimit = opened.size() >= static_cast<std::size_t>(kMaxFolderDepth);
-            pFolder->m_pFolder = bAtLimit ? pIn->m_pFolder : pIn;
-            pFolder->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
-            m_bookmarks.Add(pFolder);
-            opened.push_back(pIn);
-            pCurrent = pFolder;
-        } else if (strLine.find("</DL>") != npos && pCurrent != nullptr) {
-            if (opened.empty()) {
-                pCurrent = nullptr;
-            } else {
-                pCurrent = opened.back();
-                opened.pop_back();
+        const std::string_view strView(strLine);
+        std::size_t p = strView.find('<');
+        if (pDescribed != nullptr) {
+            ExtraOf(*pDescribed).strDescription += strView.substr(0, p);
+            if (p == npos) {
+                continue;
             }
         }
+        for (; p != npos; p = strView.find('<', p)) {
+            if (pDescribed != nullptr) {
+                EndDescription(*pDescribed);
+                pDescribed = nullptr;
+            }
+            ParseTag(strView, p, tag);
+            p = tag.nEnd;
+            CBookmark* const pIn = pCurrent != nullptr ? pCurrent : pRoot;
+            const bool bAnchor = EqualsNoCase(tag.strName, "A");
+            if (bAnchor || EqualsNoCase(tag.strName, "H3")) {
+                auto* pMark = new CBookmark;
+                bool bDated = false;
+                bool bLinked = false;
+                for (const CAttribute& attr : tag.attributes) {
+                    if (bAnchor && !bLinked && EqualsNoCase(attr.strName, "HREF")) {
+                        SetText(*pMark, attr.strValue, true);
+                        bLinked = true;
+                    } else if (!bDated && EqualsNoCase(attr.strName, "ADD_DATE")) {
+                        pMark->m_tAdded = NumberAt(attr.strValue);
+                        bDated = true;
+                    } else if (bAnchor && EqualsNoCase(attr.strName, "LAST_VISIT")) {
+                        pMark->m_tVisited = NumberAt(attr.strValue);
+                    } else if (bAnchor && EqualsNoCase(attr.strName, "LAST_MODIFIED")) {
+                        pMark->m_tModified = NumberAt(attr.strValue);
+                    } else if (bAnchor || !EqualsNoCase(attr.strName, "FOLDED")) {
+                        KeepAttribute(*pMark, attr);
+                    }
+                }
+                const std::size_t nText = std::min(p, strView.size());
+                SetText(*pMark,
+                        WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)),
+                        false);
+                if (bAnchor) {
+                    pMark->m_pFolder = pIn;
+                    pMark->m_nFlags = BMF_NETSCAPE;
+                } else {
+                    if (!bDated) {
+                        ExtraOf(*pMark).bNoDate = true;
+                    }
+                    // At the deepest level a heading becomes a sibling of the current folder.
+                    const bool bAtLimit =
+                        opened.size() >= static_cast<std::size_t>(kMaxFolderDepth);
+                    pMark->m_pFolder = bAtLimit ? pIn->m_pFolder : pIn;
+                    pMark->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
+                    opened.push_back(pIn);
+                    pCurrent = pMark;
+                }
+                m_bookmarks.Add(pMark);
+                pLast = pMark;
+            } else if (EqualsNoCase(tag.strName, "DD")) {
+                CNetscapeExtra* pExtra = pLast != nullptr ? pLast->m_pNSExtra.get() : nullptr;
+                if (pLast != nullptr && (pExtra == nullptr || !pExtra->bDescription)) {
+                    ExtraOf(*pLast).bDescription = true;
+                    pDescribed = pLast;
+                    const std::size_t nText = std::min(p, strView.size());
+                    ExtraOf(*pLast).strDescription =
+                        strView.substr(nText, strView.find('<', nText) - nText);
+                }
+            } else if (EqualsNoCase(tag.strName, "/DL")) {
+                pLast = nullptr;
+                if (pCurrent != nullptr) {
+                    if (opened.empty()) {
+                        pCurrent = nullptr;
+                    } else {
+                        pCurrent = opened.back();
+                        opened.pop_back();
+                    }
+                }
+            }
+        }
+    }
+    if (pDescribed != nullptr) {
+        EndDescription(*pDescribed);
     }
     return !reader.LineTooLong();
 }

@@ -88,9 +88,10 @@ void CTVLDlgBase::MergeDuplicates() {
             // on disk, or its text for the Netscape file, stays with it.
             if (bPrevMSIE) {
                 pPrev->m_pNSFolder = pCur->m_pFolder;
-                pPrev->m_pNSCopy = std::make_unique<CNetscapeCopy>(
-                    CNetscapeCopy{pCur->m_strName, pCur->m_strURL, pCur->m_tAdded, pCur->m_tVisited,
-                                  pCur->m_tModified});
+                pPrev->m_pNSCopy = std::make_unique<CNetscapeCopy>(CNetscapeCopy{
+                    pCur->m_strName, pCur->m_strURL, pCur->m_tAdded, pCur->m_tVisited,
+                    pCur->m_tModified,
+                    pCur->m_pNSExtra ? std::move(*pCur->m_pNSExtra) : CNetscapeExtra{}});
             } else {
                 pPrev->m_pNSFolder = pPrev->m_pFolder;
                 pPrev->m_pFolder = pCur->m_pFolder;

@@ -83,6 +83,9 @@ public:
     int m_nShown = 0;
     std::string m_strFavorites;
     std::string m_strNSHeader;
+    // Whether the Netscape file had a page heading; without one the whole
+    // file is its head.
+    bool m_bNSHeading = false;
     // The Netscape file as it was read; none when it was not.
     std::optional<CFileStamp> m_stampNSFile;
     bool m_bLog = false;
@@ -145,9 +148,11 @@ public:
     // SAVE_CHANGED, with its message, when the Netscape file at the path is no
     // longer the one that was read; SAVE_FAILED when that cannot be told.
     ESaveResult CheckNetscapeFile(const std::string& strPath);
-    // The folder of Favorites-only bookmarks at the end of the Netscape file.
-    void WriteExportFolder(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
-                           CTextFileWriter& file);
+    // The Favorites-only records that go into the export folder at the end of
+    // the Netscape file, ordered as WriteTree needs, after the start folder
+    // exportRoot; only the start folder when there are none.
+    void BuildExportList(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
+                         CBookmark& exportRoot, CBookmarkArray& list);
     // Puts pStart and then the records in the order WriteTree needs: every
     // folder directly before its contents, siblings in the order of their
     // parts and names. Records whose Netscape folder is not among them sit

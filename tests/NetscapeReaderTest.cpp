@@ -68,23 +68,24 @@ const CGrammarCase kGrammarCases[] = {
      "</DL><p>\n<DT><A HREF=\"http://o/\">Out</A>\n"
      "<DT><H3 FOLDED PERSONAL_TOOLBAR_FOLDER=\"true\" ADD_DATE=\"7\">Bar</H3>\n",
      {"F|Tools||100", "B|In|Tools|http://t/|0/0/0", "B|Out||http://o/|0/0/0", "F|Bar||7"}},
-    {"BytesKept",
-     "<DT><A HREF=\"http://e/?a=1&amp;b=2\">  Fish &amp; Chips &#39;n&#39; </A>\n"
+    {"ReferencesDecodedOtherBytesKept",
+     "<DT><A HREF=\"http://e/?a=1&amp;b=2\">  Fish &amp; Chips &#39;n&#39; &eacute;&#233;</A>\n"
      "<A HREF=\"http://n\0l/\">a\0b</A>\n"s,
-     {"B|  Fish &amp; Chips &#39;n&#39; ||http://e/?a=1&amp;b=2|0/0/0",
+     {"B|  Fish & Chips 'n' &eacute;&#233;||http://e/?a=1&b=2|0/0/0",
       "B|a\0b||http://n\0l/|0/0/0"s}},
-    {"LowerCaseNotRecognised",
+    {"LowerCaseRead",
      "<DT><H3 ADD_DATE=\"1\">F</H3>\n<DL><p>\n<dt><a href=\"http://l/\">low</a>\n"
      "<dt><h3 add_date=\"2\">lowf</h3>\n</dl><p>\n<DT><A HREF=\"http://u/\">Up</A>\n",
-     {"F|F||1", "B|Up|F|http://u/|0/0/0"}},
+     {"F|F||1", "B|low|F|http://l/|0/0/0", "F|lowf|F|2", "B|Up|F|http://u/|0/0/0"}},
     {"HeadingWithoutAddDate",
      "<DT><H3 ADD_DATE=\"1\">Outer</H3>\n<DL><p>\n<DT><H3 FOLDED>NoDate</H3>\n<DL><p>\n"
      "<DT><A HREF=\"http://1/\">one</A>\n</DL><p>\n<DT><A HREF=\"http://2/\">two</A>\n</DL><p>\n",
-     {"F|Outer||1", "B|one|Outer|http://1/|0/0/0", "B|two||http://2/|0/0/0"}},
+     {"F|Outer||1", "F|NoDate|Outer|0", "B|one|NoDate|http://1/|0/0/0",
+      "B|two|Outer|http://2/|0/0/0"}},
     {"BookmarkAndListEndOnOneLine",
      "<DT><H3 ADD_DATE=\"1\">F</H3>\n<DL><p>\n<DT><A HREF=\"http://a/\">a</A></DL><p>\n"
      "<DT><A HREF=\"http://b/\">b</A>\n",
-     {"F|F||1", "B|a|F|http://a/|0/0/0", "B|b|F|http://b/|0/0/0"}},
+     {"F|F||1", "B|a|F|http://a/|0/0/0", "B|b||http://b/|0/0/0"}},
     {"EntriesAfterOutermostListGoToRoot",
      "<DT><A HREF=\"http://in/\">in</A>\n</DL><p>\n<DT><A HREF=\"http://after/\">after</A>\n"
      "</DL>\n</DL>\n<DT><H3 ADD_DATE=\"5\">Late</H3>\n<DL><p>\n"
@@ -121,13 +122,18 @@ TEST(NetscapeHeaderTest, HeadEndsAtFirstH1Line) {
         {"<!DOCTYPE x>\r\n<H1>A</H1><DT><A HREF=\"http://h/\">h</A>\r\n<H1>B</H1>\r\n"
          "<A HREF=\"http://i/\">i</A>\r\n",
          "<!DOCTYPE x>\n<H1>A</H1><DT><A HREF=\"http://h/\">h</A>\n\n", 2},
-        // No "<H1>": the whole file is head, and nothing is read as a record.
+        // The heading in any case and with attributes; a later one is no heading.
         {"<h1>x</h1>\n<H1 CLASS=\"a\">y</H1>\n<DT><A HREF=\"http://n/\">n</A>\n</DL>",
-         "<h1>x</h1>\n<H1 CLASS=\"a\">y</H1>\n<DT><A HREF=\"http://n/\">n</A>\n</DL>\n", 1},
+         "<h1>x</h1>\n\n", 2},
+        {"<TITLE>t</TITLE>\n <H1\tCLASS=\"a\">y</H1>\n<DT><A HREF=\"http://n/\">n</A>\n",
+         "<TITLE>t</TITLE>\n <H1\tCLASS=\"a\">y</H1>\n\n", 2},
+        // No heading: the whole file is head, as it is, and nothing is read as a record.
+        {"<H10>x</H10>\n<H2>y</H2>\n<DT><A HREF=\"http://n/\">n</A>\n</DL>",
+         "<H10>x</H10>\n<H2>y</H2>\n<DT><A HREF=\"http://n/\">n</A>\n</DL>", 1},
         // Line ends of CR alone do not end a line: the file is one line.
         {"<H1>x</H1>\r<DL><p>\r<DT><A HREF=\"http://cr/\">cr</A>\r</DL>\r",
          "<H1>x</H1>\r<DL><p>\r<DT><A HREF=\"http://cr/\">cr</A>\r</DL>\r\n", 1},
-        {"", "\n", 1},
+        {"", "", 1},
     };
     for (const auto& c : cases) {
         CTestView view;
@@ -171,12 +177,12 @@ TEST(NetscapeFileTest, Fixtures) {
          "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<!-- This is an automatically generated file.\n"
          "It will be read and overwritten.\nDo Not Edit! -->\n"
          "<TITLE>Bookmarks for Ada Quill</TITLE>\n<H1>Bookmarks for Ada Quill</H1>\n\n",
-         {"F|Tools &amp; Utilities||852076800",
-          "B|Tool Shed|Tools &amp; "
+         {"F|Tools & Utilities||852076800",
+          "B|Tool Shed|Tools & "
           "Utilities|http://www.tools.example/|852076900/852163200/852076950",
-          "F|Editors|Tools &amp; Utilities|852080000",
+          "F|Editors|Tools & Utilities|852080000",
           "B|Editor FTP|Editors|ftp://ftp.editors.example/pub/|852080100/0/852080100",
-          "B|Editor FTP|Tools &amp; Utilities|ftp://ftp.editors.example/pub/|852080100/0/852080100",
+          "B|Editor FTP|Tools & Utilities|ftp://ftp.editors.example/pub/|852080100/0/852080100",
           "F|Personal Toolbar Folder||852090000",
           "B|Caf\xe9 du Monde|Personal Toolbar Folder|http://news.example/cafe|"
           "852090100/852090200/852090300",
@@ -184,12 +190,12 @@ TEST(NetscapeFileTest, Fixtures) {
         {"modern.html",
          "\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks Menu</H1>\n\n",
          {"F|Bookmarks Toolbar||1700000000",
-          "B|Search &amp; Find — Ünïcödé|Bookmarks Toolbar|"
-          "https://www.example.com/search?q=a&amp;b=c|1700000100/0/1700000200",
+          "B|Search & Find — Ünïcödé|Bookmarks Toolbar|"
+          "https://www.example.com/search?q=a&b=c|1700000100/0/1700000200",
           "B|书签 Bookmarks|Bookmarks Toolbar|https://zh.example.cn/|4102444800/0/4102444801",
           "F|Разное||1700001000",
           "B|Microseconds|Разное|https://micro.example/|1234567890123456/0/1234567890123457",
-          "B|Recent Tags|Разное|place:sort=8&amp;maxResults=10|1700002000/0/0"}},
+          "B|Recent Tags|Разное|place:sort=8&maxResults=10|1700002000/0/0"}},
     };
     for (const auto& c : cases) {
         CTestView view;
@@ -413,7 +419,7 @@ TEST(NetscapeLimitsTest, HeadSize) {
         ExpectPresent(view, c.pszName);
         EXPECT_EQ(static_cast<std::size_t>(view.m_bookmarks.GetSize()), c.nRecords) << c.pszName;
         // Without "<H1>" the whole file is head.
-        EXPECT_EQ(view.m_strNSHeader, (c.nRecords == 1 ? c.strHead + strBody : c.strHead) + "\n")
+        EXPECT_EQ(view.m_strNSHeader, c.nRecords == 1 ? c.strHead + strBody : c.strHead + "\n")
             << c.pszName;
     }
 }

@@ -352,7 +352,7 @@ TEST_F(SaveTest, CommandLineTool) {
     };
     const std::string strT = "  <DT><A HREF=\"http://t/\">t</A>\r\n",
                       strN = "  <DT><A HREF=\"http://n/\">n</A>\r\n",
-                      strM = "  <DT><A HREF=\"http://m/\">m & co</A>\r\n";
+                      strM = "  <DT><A HREF=\"http://m/\">m &amp; co</A>\r\n";
     const std::string strOut = m_dir / "out.htm";
     const struct {
         std::vector<std::string> args;

@@ -69,7 +69,8 @@ const CTextCase kTextCases[] = {
          CBookmark* pIEF = Add(v, "IEF", Add(v, "", nullptr, kIEFolder), kIEFolder);
          CBookmark* p = Add(v, "shown", pIEF, BMF_MSIE | BMF_NETSCAPE, "HTTP://X/", 50);
          p->m_pNSFolder = pRoot;
-         p->m_pNSCopy = std::make_unique<CNetscapeCopy>(CNetscapeCopy{"Kept", "http://x", 7, 8, 9});
+         p->m_pNSCopy =
+             std::make_unique<CNetscapeCopy>(CNetscapeCopy{"Kept", "http://x", 7, 8, 9, {}});
      },
      "    <DT><A HREF=\"http://x\"  ADD_DATE=\"7\" LAST_VISIT=\"8\" "
      "LAST_MODIFIED=\"9\">Kept</A>\n"},
@@ -85,12 +86,13 @@ const CTextCase kTextCases[] = {
      "        <DT><H3 FOLDED ADD_DATE=\"3\">c</H3>\n          <DL><p>\n"
      "          <DT><A HREF=\"u\"  ADD_DATE=\"10\" LAST_VISIT=\"11\" LAST_MODIFIED=\"12\">d</A>\n"
      "          </DL><p>\n        </DL><p>\n      </DL><p>\n"},
-    {"MarkupWrittenAsStored",
+    {"PlainTextEscaped",
      [](CTestView& v, CBookmark* pRoot) {
-         Add(v, "Fish & <Chips> \"q\"", pRoot, BMF_NETSCAPE, "http://x/?a=1&b=\"2\"<");
+         Add(v, "Fish & <Chips> \"q\"\n&amp;", pRoot, BMF_NETSCAPE,
+             "http://x/?a=1&b=\"2\"<&amp;&#10;");
      },
-     "    <DT><A HREF=\"http://x/?a=1&b=\"2\"<\"  ADD_DATE=\"0\" LAST_VISIT=\"1\" "
-     "LAST_MODIFIED=\"2\">Fish & <Chips> \"q\"</A>\n"},
+     "    <DT><A HREF=\"http://x/?a=1&b=&quot;2&quot;<&amp;amp;&amp;#10;\"  ADD_DATE=\"0\" "
+     "LAST_VISIT=\"1\" LAST_MODIFIED=\"2\">Fish &amp; &lt;Chips&gt; \"q\"&#10;&amp;amp;</A>\n"},
     {"HighByteFolderAfterTheBookmarks",
      [](CTestView& v, CBookmark* pRoot) {
          CBookmark* pP = Add(v, "P", pRoot, kNSFolder, "", 1);
@@ -120,6 +122,7 @@ TEST_P(WriterTextTest, WholeFile) {
     const CTempDir dir;
     CTestView view;
     view.m_strNSHeader = "<H1>T</H1>\n\n";
+    view.m_bNSHeading = true;
     view.m_strNSFile = dir / "bookmark.htm";
     GetParam().build(view, Add(view, "", nullptr, kNSFolder));
     ASSERT_EQ(view.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
@@ -329,7 +332,7 @@ TEST(HtmlExportTest, GroupedOrFlat) {
              "    </DL><p>\n  <DT><H3>Tools</H3>\n    <DL><p>\n" + strZ +
              "    </DL><p>\n  <DT><H3>news</H3>\n    <DL><p>\n" + strY +
              "    </DL><p>\n  <DT><H3></H3>\n    <DL><p>\n"
-             "  <DT><A HREF=\"http://r/?a&b\">r & <b></A>\n    </DL><p>\n"},
+             "  <DT><A HREF=\"http://r/?a&b\">r &amp; &lt;b&gt;</A>\n    </DL><p>\n"},
     };
     for (const auto& c : cases) {
         g_sortKeys[0] = c.nKey;

@@ -2,6 +2,7 @@
 // selected rows and the clipboard text.
 #include <cstring>
 
+#include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
 #include "writeback/Messages.h"
 
@@ -36,11 +37,12 @@ void CTVLDlgBase::WriteHtmlExport(const std::vector<CBookmark*>& rows, CTextFile
                 if (pGroup != nullptr) {
                     file.WriteString("    </DL><p>\n");
                 }
-                file.WriteString("  <DT><H3>" + strFolder + "</H3>\n    <DL><p>\n");
+                file.WriteString("  <DT><H3>" + EscapeHtmlName(strFolder) + "</H3>\n    <DL><p>\n");
                 pGroup = &strFolder;
             }
         }
-        file.WriteString("  <DT><A HREF=\"" + pRow->m_strURL + "\">" + pRow->m_strName + "</A>\n");
+        file.WriteString("  <DT><A HREF=\"" + EscapeHtmlURL(pRow->m_strURL) + "\">" +
+                         EscapeHtmlName(pRow->m_strName) + "</A>\n");
     }
     if (bGroups) {
         file.WriteString("    </DL><p>\n");

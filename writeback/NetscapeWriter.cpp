@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
 
 namespace {
@@ -26,9 +27,40 @@ std::string Indent(int nLevel) {
     return std::string(static_cast<std::size_t>(4 + 2 * std::min(nLevel, kMaxIndentLevel)), ' ');
 }
 
+// The name and URL as the Netscape file holds them: as read while unchanged,
+// else the plain text escaped.
+std::string HtmlName(const CBookmark& mark) {
+    const CNetscapeExtra* pExtra = mark.NSExtra();
+    return pExtra != nullptr && !pExtra->strHtmlName.empty() ? pExtra->strHtmlName
+                                                             : EscapeHtmlName(mark.NSName());
+}
+
+std::string HtmlURL(const CBookmark& mark) {
+    const CNetscapeExtra* pExtra = mark.NSExtra();
+    return pExtra != nullptr && !pExtra->strHtmlURL.empty() ? pExtra->strHtmlURL
+                                                            : EscapeHtmlURL(mark.NSURL());
+}
+
+// The tag's own closing, after the attributes that only the file carries.
+std::string CloseTag(const CNetscapeExtra* pExtra) {
+    return pExtra != nullptr ? pExtra->strAttributes + ">" : std::string(">");
+}
+
+std::string Description(const std::string& strIndent, const CNetscapeExtra* pExtra) {
+    return pExtra != nullptr && pExtra->bDescription
+               ? strIndent + "<DD>" + pExtra->strDescription + "\n"
+               : std::string();
+}
+
 void WriteFolderOpening(CTextFileWriter& file, int nLevel, const CBookmark& folder) {
-    file.WriteString(Indent(nLevel) + "<DT><H3 FOLDED ADD_DATE=\"" + DateText(folder.m_tAdded) +
-                     "\">" + folder.m_strName + "</H3>\n" + Indent(nLevel + 1) + "<DL><p>\n");
+    const CNetscapeExtra* pExtra = folder.NSExtra();
+    const std::string strIndent = Indent(nLevel);
+    std::string strDate;
+    if (pExtra == nullptr || !pExtra->bNoDate) {
+        strDate = " ADD_DATE=\"" + DateText(folder.m_tAdded) + "\"";
+    }
+    file.WriteString(strIndent + "<DT><H3 FOLDED" + strDate + CloseTag(pExtra) + HtmlName(folder) +
+                     "</H3>\n" + Description(strIndent, pExtra) + Indent(nLevel + 1) + "<DL><p>\n");
 }
 
 void WriteFolderClosing(CTextFileWriter& file, int nLevel) {
@@ -36,10 +68,12 @@ void WriteFolderClosing(CTextFileWriter& file, int nLevel) {
 }
 
 void WriteBookmark(CTextFileWriter& file, int nLevel, const CBookmark& mark) {
-    file.WriteString(Indent(nLevel) + "<DT><A HREF=\"" + mark.NSURL() + "\"  ADD_DATE=\"" +
+    const CNetscapeExtra* pExtra = mark.NSExtra();
+    const std::string strIndent = Indent(nLevel);
+    file.WriteString(strIndent + "<DT><A HREF=\"" + HtmlURL(mark) + "\"  ADD_DATE=\"" +
                      DateText(mark.NSAdded()) + "\" LAST_VISIT=\"" + DateText(mark.NSVisited()) +
-                     "\" LAST_MODIFIED=\"" + DateText(mark.NSModified()) + "\">" + mark.NSName() +
-                     "</A>\n");
+                     "\" LAST_MODIFIED=\"" + DateText(mark.NSModified()) + "\"" + CloseTag(pExtra) +
+                     HtmlName(mark) + "</A>\n" + Description(strIndent, pExtra));
 }
 
 // A record among its siblings: a folder's part is its name and a backslash (or

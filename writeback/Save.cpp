@@ -139,6 +139,10 @@ void CTVLDlgBase::RenameBookmark(CBookmark& bookmark, const std::string& strName
     if (bookmark.m_pNSCopy) {
         bookmark.m_pNSCopy->strName = strName;
     }
+    // The file's own text stood for the old name only.
+    if (CNetscapeExtra* pExtra = bookmark.NSExtra()) {
+        pExtra->strHtmlName.clear();
+    }
 }
 
 CTVLDlgBase::ESaveResult CTVLDlgBase::CheckNetscapeFile(const std::string& strPath) {
@@ -261,15 +265,41 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
         ShowMessage(FormatText(kMsgCannotCreateFile, m_strNSFile), MSG_ERROR);
         return SAVE_FAILED;
     }
+    CBookmark exportRoot;
+    CBookmarkArray exports;
+    if (IsChecked(IDC_ADD_NETSCAPE)) {
+        BuildExportList(selected, parts, exportRoot, exports);
+    }
+    const bool bExport = exports.GetSize() > 1;
     CTextFileWriter file(*pFile);
     file.WriteString(m_strNSHeader);
-    file.WriteString("<DL><p>\n");
-    WriteTree(list, file, true);
-    list.RemoveAll();
-    if (IsChecked(IDC_ADD_NETSCAPE)) {
-        WriteExportFolder(selected, parts, file);
+    // A file without a heading holds no entries and stays as it is, unless
+    // bookmarks are exported into it: they need a heading to be read back.
+    if (!m_bNSHeading && bExport) {
+        if (!m_strNSHeader.empty() && m_strNSHeader.back() != '\n') {
+            file.WriteString("\n");
+        }
+        file.WriteString("<H1>Bookmarks</H1>\n\n");
     }
-    file.WriteString("</DL>\n");
+    if (m_bNSHeading || bExport) {
+        const CNetscapeExtra* pRootExtra = pRoot != nullptr ? pRoot->m_pNSExtra.get() : nullptr;
+        if (pRootExtra != nullptr && pRootExtra->bDescription) {
+            file.WriteString("<DD>" + pRootExtra->strDescription + "\n");
+        }
+        file.WriteString("<DL><p>\n");
+        WriteTree(list, file, true);
+        if (bExport) {
+            const CTime tNow = m_pFileSystem->CurrentTime();
+            file.WriteString("  <DT><H3 FOLDED ADD_DATE=\"" + std::to_string(tNow) +
+                             "\">IExplorer " + FormatDate(tNow, "%y%m%d %H:%M:%S") +
+                             "</H3>\n  <DL><p>\n");
+            WriteTree(exports, file, false);
+            file.WriteString("  </DL><p>\n");
+        }
+        file.WriteString("</DL>\n");
+    }
+    list.RemoveAll();
+    exports.RemoveAll();
     if (!file.Close() || !pFile->Flush()) {
         ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
         return SAVE_FAILED;
@@ -307,8 +337,8 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
     return SAVE_DONE;
 }
 
-void CTVLDlgBase::WriteExportFolder(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
-                                    CTextFileWriter& file) {
+void CTVLDlgBase::BuildExportList(const std::vector<CBookmark*>& selected, const CKeyParts& parts,
+                                  CBookmark& exportRoot, CBookmarkArray& list) {
     CJoinIndex held(false);
     for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
         if ((BookmarkAt(i)->m_nFlags & (BMF_NETSCAPE | BMF_FOLDER)) == BMF_NETSCAPE) {
@@ -351,10 +381,8 @@ void CTVLDlgBase::WriteExportFolder(const std::vector<CBookmark*>& selected, con
     }
     // The export list borrows records of the catalogue; its first element is a
     // start folder of its own that is never written.
-    CBookmark exportRoot;
     exportRoot.m_strURL = m_strFavorites;
     exportRoot.m_nFlags = BMF_MSIE | BMF_FOLDER;
-    CBookmarkArray list;
     OrderTree(&exportRoot, records, parts, list);
 
     // Folders that lead to no exported bookmark are dropped: walking backwards, a
@@ -373,13 +401,4 @@ void CTVLDlgBase::WriteExportFolder(const std::vector<CBookmark*>& selected, con
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
         list.Add(*it);
     }
-
-    const CTime tNow = m_pFileSystem->CurrentTime();
-    if (list.GetSize() > 1) {
-        file.WriteString("  <DT><H3 FOLDED ADD_DATE=\"" + std::to_string(tNow) + "\">IExplorer " +
-                         FormatDate(tNow, "%y%m%d %H:%M:%S") + "</H3>\n  <DL><p>\n");
-        WriteTree(list, file, false);
-        file.WriteString("  </DL><p>\n");
-    }
-    list.RemoveAll();
 }
