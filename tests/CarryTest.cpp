@@ -1,0 +1,3 @@
+// Saves that must keep what the files carry, and text that crosses between
+// the two stores.
+#include "tests/SaveSupport.h"
