@@ -294,10 +294,26 @@ int RemoveBackups(const fs::path& file) {
 }
 
 // The number of records that a Netscape file holds once read back.
-int CountNetscapeRecords(const fs::path& file) {
+// The records of a Netscape file, and those that carry attributes of their own
+// or a description, so that a save can be seen to keep all of them.
+struct CNetscapeCounts {
+    int nRecords = 0;
+    int nAttributes = 0;
+    int nDescriptions = 0;
+    bool operator==(const CNetscapeCounts&) const = default;
+};
+
+CNetscapeCounts CountNetscapeRecords(const fs::path& file) {
     CSaveView view("", file.string(), false);
     view.ImportBookmarks();
-    return view.m_bookmarks.GetSize();
+    CNetscapeCounts counts;
+    counts.nRecords = view.m_bookmarks.GetSize();
+    for (int i = 0; i < counts.nRecords; ++i) {
+        const CNetscapeExtra* pExtra = view.BookmarkAt(i)->NSExtra();
+        counts.nAttributes += pExtra != nullptr && !pExtra->strAttributes.empty() ? 1 : 0;
+        counts.nDescriptions += pExtra != nullptr && pExtra->bDescription ? 1 : 0;
+    }
+    return counts;
 }
 
 // What the Netscape file gains from the Favorites when "Add to Netscape" is
@@ -448,10 +464,13 @@ void BM_SaveNetscape100k(benchmark::State& state) {
         return;
     }
     RemoveBackups(work);
-    // The file written holds every record that was read.
-    if (CountNetscapeRecords(work) != nRecords) {
-        state.SkipWithError("the saved file does not hold every record");
+    // The file written holds every record that was read, with what it carries.
+    const CNetscapeCounts read = CountNetscapeRecords(pStore->strPath);
+    if (CountNetscapeRecords(work) != read || read.nRecords != nRecords) {
+        state.SkipWithError("the saved file does not hold every record, attribute and description");
     }
+    state.counters["with_attributes"] = read.nAttributes;
+    state.counters["with_description"] = read.nDescriptions;
     const auto nBytes = static_cast<std::int64_t>(fs::file_size(work));
     state.SetItemsProcessed(state.iterations() * pStore->stats.nBookmarks);
     state.SetBytesProcessed(state.iterations() * nBytes);
@@ -546,7 +565,7 @@ void BM_SaveBoth110k(benchmark::State& state) {
         }
     }
     restoreFavorites();
-    if (CountNetscapeRecords(work) != nBase + nExport) {
+    if (CountNetscapeRecords(work).nRecords != nBase + nExport) {
         state.SkipWithError("the saved file does not hold the Netscape records and the export");
     }
     if (nFiles == 0) {

@@ -464,8 +464,12 @@ private:
         if (m_stats.nFolders == 0) {
             m_out << " PERSONAL_TOOLBAR_FOLDER=\"true\">Bookmarks Toolbar</H3>\r\n";
         } else {
+            if (m_tree.PerMille(333)) {
+                m_out << " ID=\"rdf:#$" << Token(m_tree, 6) << '"';
+            }
             m_out << '>' << Title(m_tree, 1, 3) << "</H3>\r\n";
         }
+        Description();
         Indent();
         m_out << "<DL><p>\r\n";
         ++m_nDepth;
@@ -493,10 +497,27 @@ private:
             }
             m_out << "AAAAAElFTkSuQmCC\"";
         }
+        // What current browsers add: tags, a keyword, the page's character set.
+        if (m_tree.PerMille(333)) {
+            m_out << " TAGS=\"" << m_tree.Pick(kWords) << ',' << m_tree.Pick(kWords) << '"';
+            if (m_tree.PerMille(300)) {
+                m_out << " SHORTCUTURL=\"" << Token(m_tree, 4) << '"';
+            }
+            m_out << " LAST_CHARSET=\"UTF-8\"";
+        }
         m_out << '>' << link.strName << "</A>\r\n";
-        if (m_tree.PerMille(20)) {
+        Description();
+    }
+
+    // A note on a third of the entries, some of them over two lines.
+    void Description() {
+        if (m_tree.PerMille(333)) {
             Indent();
-            m_out << "<DD>" << Title(m_tree, 3, 12) << "\r\n";
+            m_out << "<DD>" << Title(m_tree, 3, 12);
+            if (m_tree.PerMille(100)) {
+                m_out << "\r\n" << Title(m_tree, 3, 12);
+            }
+            m_out << "\r\n";
         }
     }
 

@@ -5,8 +5,9 @@
 namespace {
 
 // The character that the reference at the start of strText stands for, and
-// its length; 0 when it starts none that DecodeHtml decodes.
-std::size_t ReferenceAt(std::string_view strText, char& c) {
+// its length; 0 when it starts none that is decoded. A URL never takes in a
+// control character: a line break would cut its shortcut file.
+std::size_t ReferenceAt(std::string_view strText, char& c, bool bURL) {
     static constexpr struct {
         const char* pszName;
         char c;
@@ -37,7 +38,9 @@ std::size_t ReferenceAt(std::string_view strText, char& c) {
         }
         nValue = nValue * (bHex ? 16 : 10) + nDigit;
     }
-    if (i == nDigits || i >= strText.size() || strText[i] != ';' || nValue == 0 || nValue > 127) {
+    const bool bControl = nValue < 0x20 || nValue == 0x7F;
+    if (i == nDigits || i >= strText.size() || strText[i] != ';' || nValue == 0 || nValue > 127 ||
+        (bURL && bControl)) {
         return 0;
     }
     c = static_cast<char>(nValue);
@@ -46,7 +49,7 @@ std::size_t ReferenceAt(std::string_view strText, char& c) {
 
 }  // namespace
 
-std::string DecodeHtml(std::string_view strText) {
+std::string DecodeHtml(std::string_view strText, bool bURL) {
     std::size_t nAmp = strText.find('&');
     if (nAmp == std::string_view::npos) {
         return std::string(strText);
@@ -54,7 +57,8 @@ std::string DecodeHtml(std::string_view strText) {
     std::string strPlain(strText.substr(0, nAmp));
     while (nAmp < strText.size()) {
         char c = 0;
-        const std::size_t nLength = strText[nAmp] == '&' ? ReferenceAt(strText.substr(nAmp), c) : 0;
+        const std::size_t nLength =
+            strText[nAmp] == '&' ? ReferenceAt(strText.substr(nAmp), c, bURL) : 0;
         if (nLength != 0) {
             strPlain += c;
             nAmp += nLength;
@@ -99,7 +103,7 @@ std::string EscapeHtmlURL(std::string_view strText) {
         char c = 0;
         if (strText[i] == '"') {
             strHtml += "&quot;";
-        } else if (strText[i] == '&' && ReferenceAt(strText.substr(i), c) != 0) {
+        } else if (strText[i] == '&' && ReferenceAt(strText.substr(i), c, true) != 0) {
             strHtml += "&amp;";
         } else {
             strHtml += strText[i];

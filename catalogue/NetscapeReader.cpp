@@ -53,6 +53,7 @@ struct CAttribute {
     std::string_view strText;
     std::string_view strName;
     std::string_view strValue;
+    char cUnclosed = 0;  // the quotation mark of a value that runs to the line end
 };
 
 // A tag that starts at a "<": its name, its attributes, and where it ends,
@@ -102,6 +103,7 @@ void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
                 const std::size_t nClose = strLine.find(strLine[j], j + 1);
                 const std::size_t nValueEnd = nClose == npos ? strLine.size() : nClose;
                 attr.strValue = WithoutLineEnd(strLine.substr(j + 1, nValueEnd - j - 1));
+                attr.cUnclosed = nClose == npos ? strLine[j] : 0;
                 i = nClose == npos ? strLine.size() : nClose + 1;
             } else {
                 std::size_t k = j;
@@ -113,7 +115,11 @@ void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
             }
         }
         attr.strText = WithoutLineEnd(strLine.substr(nAttr, i - nAttr));
-        tag.attributes.push_back(attr);
+        // A value without a name is no attribute: written back after another
+        // attribute it would become that one's value.
+        if (!attr.strName.empty()) {
+            tag.attributes.push_back(attr);
+        }
     }
     tag.nEnd = i < strLine.size() ? i + 1 : strLine.size();
 }
@@ -150,8 +156,18 @@ void EndDescription(CBookmark& mark) {
 // The plain text of a name or URL; the file's own bytes are kept where
 // escaping the plain text would not give them back.
 void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
-    std::string strPlain = DecodeHtml(strHtml);
-    if ((bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
+    // Most text holds nothing that decoding or escaping would change.
+    const bool bPlain = std::none_of(strHtml.begin(), strHtml.end(), [](char c) {
+        return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
+    });
+    if (bPlain) {
+        (bURL ? mark.m_strURL : mark.m_strName) = strHtml;
+        return;
+    }
+    std::string strPlain = DecodeHtml(strHtml, bURL);
+    // A URL is written in double quotes: one that held them is written escaped.
+    const bool bKeepable = !bURL || strHtml.find('"') == std::string_view::npos;
+    if (bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
         (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
     }
     (bURL ? mark.m_strURL : mark.m_strName) = std::move(strPlain);
@@ -162,6 +178,10 @@ void KeepAttribute(CBookmark& mark, const CAttribute& attr) {
     std::string& strAttributes = ExtraOf(mark).strAttributes;
     strAttributes += ' ';
     strAttributes += attr.strText;
+    // Closed, so that the value does not take in what the writer puts after it.
+    if (attr.cUnclosed != 0) {
+        strAttributes += attr.cUnclosed;
+    }
 }
 
 }  // namespace
@@ -209,6 +229,10 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     }
     if (!m_bNSHeading) {
         return !reader.LineTooLong();
+    }
+    // Every line of the head ends with its line end, and one empty line follows.
+    if (m_strNSHeader.back() != '\n') {
+        m_strNSHeader += '\n';
     }
     m_strNSHeader += '\n';
 

@@ -159,6 +159,10 @@ public:
     // directly in pStart. Linear in the records but for the sorting of siblings.
     static void OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& records,
                           const CKeyParts& parts, CBookmarkArray& list);
+    // The whole Netscape file: the head, the tree (ordered, its root first)
+    // and the export folder when the export list holds more than its start.
+    void WriteNetscapeText(const CBookmarkArray& tree, const CBookmarkArray& exports,
+                           CTextFileWriter& file) const;
     // Writes the records of an ordered list from the second one on; the first
     // is the start folder.
     static void WriteTree(const CBookmarkArray& list, CTextFileWriter& file, bool bCloseFirst);

@@ -1,6 +1,9 @@
-// Feeds arbitrary bytes to the Netscape bookmark reader, joins the records with
-// Favorites copies of some of them, and lists and sorts the rows, trapping as
-// soon as the catalogue loses its shape.
+// Feeds arbitrary bytes to the Netscape bookmark reader, writes the records
+// back and reads them again, joins them with Favorites copies of some of them,
+// and lists and sorts the rows, trapping as soon as the catalogue loses its
+// shape or a save would change what the file carries.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -55,28 +58,6 @@ std::vector<std::string_view> Lines(std::string_view text) {
     return lines;
 }
 
-// A date is the decimal digits that start at nStart, leading zeros aside, or 0
-// when there are none; digits beyond the range of the time type give its
-// largest value.
-bool IsDateAt(CTime t, std::string_view line, std::size_t nStart) {
-    std::string_view digits = nStart < line.size() ? line.substr(nStart) : std::string_view();
-    digits = digits.substr(0, digits.find_first_not_of("0123456789"));
-    const std::size_t nLead = digits.find_first_not_of('0');
-    digits = nLead == std::string_view::npos ? std::string_view() : digits.substr(nLead);
-    const std::string strMax = std::to_string(std::numeric_limits<CTime>::max());
-    if (digits.size() > strMax.size() || (digits.size() == strMax.size() && digits >= strMax)) {
-        return t == std::numeric_limits<CTime>::max();
-    }
-    return std::to_string(t) == (digits.empty() ? std::string("0") : std::string(digits));
-}
-
-// A date attribute is sought anywhere in the line; nSkip leads past the marker
-// and the opening quotation mark.
-bool IsDateAfter(CTime t, std::string_view line, std::string_view marker, std::size_t nSkip) {
-    const std::size_t p = line.find(marker);
-    return p == std::string_view::npos ? t == 0 : IsDateAt(t, line, p + nSkip);
-}
-
 // Every record but the roots sits in a folder record of this catalogue; a record
 // of both stores also has a Netscape folder, and no other record has one.
 void CheckTree(const CTVLDlgBase& view, const std::set<const CBookmark*>& roots) {
@@ -109,20 +90,30 @@ void CheckTree(const CTVLDlgBase& view, const std::set<const CBookmark*>& roots)
 }
 
 // The length of the head: the input up to the end of the first line holding
-// "<H1>", or all of it without one.
-std::size_t HeadSize(const std::string& strText) {
-    const std::size_t nH1 = strText.find("<H1>");
-    if (nH1 == std::string::npos) {
-        return strText.size();
+// an <H1> tag in any case, with or without attributes, or all of it without one.
+std::size_t HeadSize(const std::string& strText, bool& bHeading) {
+    std::size_t nStart = 0;
+    for (std::string_view line : Lines(strText)) {
+        for (std::size_t p = line.find('<'); p != std::string_view::npos;
+             p = line.find('<', p + 1)) {
+            const std::string_view tag = line.substr(p + 1, 3);
+            if (tag.size() >= 2 && (tag[0] == 'h' || tag[0] == 'H') && tag[1] == '1' &&
+                (tag.size() == 2 || !std::isalnum(static_cast<unsigned char>(tag[2])))) {
+                bHeading = true;
+                return nStart + line.size();
+            }
+        }
+        nStart += line.size();
     }
-    const std::size_t nEol = strText.find('\n', nH1);
-    return nEol == std::string::npos ? strText.size() : nEol + 1;
+    bHeading = false;
+    return strText.size();
 }
 
 // The reader gives up exactly when the head, or a line without its line end,
 // is over its limit.
 bool WithinLimits(const std::string& strText) {
-    if (HeadSize(strText) > kMaxNetscapeHead) {
+    bool bHeading = false;
+    if (HeadSize(strText, bHeading) > kMaxNetscapeHead) {
         return false;
     }
     for (std::string_view line : Lines(strText)) {
@@ -133,36 +124,79 @@ bool WithinLimits(const std::string& strText) {
     return true;
 }
 
-// The head, plus one "\n", is kept. Each later line with a marker gave one
-// record whose texts come from that line.
-void CheckRead(const CTVLDlgBase& view, const std::string& strText) {
-    const std::size_t nBody = HeadSize(strText);
-    Check(view.m_strNSHeader.size() == nBody + 1 && view.m_strNSHeader.back() == '\n' &&
-          view.m_strNSHeader.compare(0, nBody, strText, 0, nBody) == 0);
-
-    int i = 1;  // the root comes first
-    for (std::string_view line : Lines(std::string_view(strText).substr(nBody))) {
-        const bool bMark = line.find(" HREF=") != std::string_view::npos;
-        if (!bMark && line.find(" ADD_DATE=") == std::string_view::npos) {
-            continue;
-        }
-        Check(i < view.m_bookmarks.GetSize());
-        const CBookmark* p = view.BookmarkAt(i++);
-        Check(p->m_nFlags == (bMark ? BMF_NETSCAPE : BMF_FOLDER | BMF_NETSCAPE));
-        Check(p->m_strName.find('\n') == std::string::npos &&
-              line.find(p->m_strName) != std::string_view::npos);
-        Check(p->m_strURL.find('\n') == std::string::npos &&
-              line.find(p->m_strURL) != std::string_view::npos);
-        if (bMark) {
-            Check(IsDateAfter(p->m_tAdded, line, "ADD_DATE=", 10) &&
-                  IsDateAfter(p->m_tVisited, line, "LAST_VISIT=", 12) &&
-                  IsDateAfter(p->m_tModified, line, "LAST_MODIFIED=", 15));
-        } else {
-            Check(IsDateAfter(p->m_tAdded, line, " ADD_DATE=", 11));
-            Check(p->m_strURL.empty() && p->m_tVisited == 0 && p->m_tModified == 0);
-        }
+// The head is kept as it is; when it ends at a heading, its last line ends
+// with a line end and an empty line follows.
+void CheckHead(const CTVLDlgBase& view, const std::string& strText) {
+    bool bHeading = false;
+    std::string strHead = strText.substr(0, HeadSize(strText, bHeading));
+    if (bHeading) {
+        strHead += strHead.back() == '\n' ? "\n" : "\n\n";
     }
-    Check(i == view.m_bookmarks.GetSize());
+    Check(view.m_bNSHeading == bHeading && view.m_strNSHeader == strHead);
+}
+
+// Each record below the root with its folders' names and all it carries, sorted:
+// the writer orders siblings anew, so only this can stay the same.
+std::vector<std::string> Contents(const CTVLDlgBase& view) {
+    std::vector<std::string> contents;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        const CBookmark* p = view.BookmarkAt(i);
+        std::string s;
+        for (const CBookmark* f = p; f->m_pFolder != nullptr; f = f->m_pFolder) {
+            s.insert(0, f->m_strName + '\x01');
+        }
+        const CNetscapeExtra* pExtra = p->NSExtra();
+        s += std::to_string(p->m_nFlags) + '\x01' + p->m_strURL + '\x01' +
+             std::to_string(p->m_tAdded) + '/' + std::to_string(p->m_tVisited) + '/' +
+             std::to_string(p->m_tModified);
+        if (pExtra != nullptr) {
+            s += '\x01' + pExtra->strAttributes + '\x01' + std::to_string(pExtra->bDescription) +
+                 pExtra->strDescription + '\x01' + std::to_string(pExtra->bNoDate);
+        }
+        contents.push_back(s);
+    }
+    std::sort(contents.begin(), contents.end());
+    return contents;
+}
+
+// The file as Save writes it from the view's catalogue.
+std::string Written(const CTVLDlgBase& view) {
+    std::vector<CBookmark*> records;
+    for (int i = 1; i < view.m_bookmarks.GetSize(); ++i) {
+        records.push_back(view.BookmarkAt(i));
+    }
+    CBookmarkArray tree;
+    CBookmarkArray exports;
+    CTVLDlgBase::OrderTree(view.BookmarkAt(0), records, view.FindKeyCollisions(), tree);
+    CStringSink sink;
+    CTextFileWriter file(sink);
+    view.WriteNetscapeText(tree, exports, file);
+    file.Close();
+    tree.RemoveAll();
+    return sink.m_strBytes;
+}
+
+// A new Netscape root, as the file reader makes it.
+CBookmark* AddRoot(CTVLDlgBase& view) {
+    auto* pRoot = new CBookmark;
+    pRoot->m_strURL = view.m_strFavorites + "/" + kNetscapeRootName;
+    pRoot->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
+    view.m_bookmarks.Add(pRoot);
+    return pRoot;
+}
+
+// What Save writes reads back to the same records, the same head and the same
+// root description, and is written again byte for byte.
+void CheckRoundTrip(const CTVLDlgBase& view) {
+    const std::string strWritten = Written(view);
+    CFuzzView again;
+    again.m_strFavorites = view.m_strFavorites;
+    CBookmark* pRoot = AddRoot(again);
+    CTextFileReader reader;
+    reader.AttachMemory(strWritten.data(), strWritten.size());
+    Check(again.ReadNetscapeStream(reader, pRoot));
+    Check(again.m_strNSHeader == view.m_strNSHeader && Contents(again) == Contents(view));
+    Check(Written(again) == strWritten);
 }
 
 // Favorites records in front of the Netscape ones, as an import run leaves
@@ -285,11 +319,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     CFuzzView view;
     view.m_strFavorites = "/fav";
 
-    // The Netscape root, made as the file reader makes it.
-    auto* pRoot = new CBookmark;
-    pRoot->m_strURL = view.m_strFavorites + "/" + kNetscapeRootName;
-    pRoot->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
-    view.m_bookmarks.Add(pRoot);
+    CBookmark* pRoot = AddRoot(view);
 
     CTextFileReader reader;
     reader.AttachMemory(input.data(), input.size());
@@ -298,7 +328,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     Check(bRead == WithinLimits(strText));
     Check(view.BookmarkAt(0) == pRoot);
     if (bRead) {
-        CheckRead(view, strText);
+        CheckHead(view, strText);
+        CheckRoundTrip(view);
     }
     CheckTree(view, {pRoot});
 

@@ -91,7 +91,7 @@ const CTextCase kTextCases[] = {
          Add(v, "Fish & <Chips> \"q\"\n&amp;", pRoot, BMF_NETSCAPE,
              "http://x/?a=1&b=\"2\"<&amp;&#10;");
      },
-     "    <DT><A HREF=\"http://x/?a=1&b=&quot;2&quot;<&amp;amp;&amp;#10;\"  ADD_DATE=\"0\" "
+     "    <DT><A HREF=\"http://x/?a=1&b=&quot;2&quot;<&amp;amp;&#10;\"  ADD_DATE=\"0\" "
      "LAST_VISIT=\"1\" LAST_MODIFIED=\"2\">Fish &amp; &lt;Chips&gt; \"q\"&#10;&amp;amp;</A>\n"},
     {"HighByteFolderAfterTheBookmarks",
      [](CTestView& v, CBookmark* pRoot) {

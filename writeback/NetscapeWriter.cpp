@@ -219,3 +219,32 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
         WriteFolderClosing(file, nLevel--);
     }
 }
+
+void CTVLDlgBase::WriteNetscapeText(const CBookmarkArray& tree, const CBookmarkArray& exports,
+                                    CTextFileWriter& file) const {
+    const bool bExport = exports.GetSize() > 1;
+    file.WriteString(m_strNSHeader);
+    // A file without a heading holds no entries and stays as it is, unless
+    // bookmarks are exported into it: they need a heading to be read back.
+    if (!m_bNSHeading && bExport) {
+        if (!m_strNSHeader.empty() && m_strNSHeader.back() != '\n') {
+            file.WriteString("\n");
+        }
+        file.WriteString("<H1>Bookmarks</H1>\n\n");
+    }
+    if (!m_bNSHeading && !bExport) {
+        return;
+    }
+    const CNetscapeExtra* pRootExtra =
+        tree.GetSize() > 0 ? static_cast<const CBookmark*>(tree[0])->NSExtra() : nullptr;
+    file.WriteString(Description("", pRootExtra) + "<DL><p>\n");
+    WriteTree(tree, file, true);
+    if (bExport) {
+        const CTime tNow = m_pFileSystem->CurrentTime();
+        file.WriteString("  <DT><H3 FOLDED ADD_DATE=\"" + std::to_string(tNow) + "\">IExplorer " +
+                         FormatDate(tNow, "%y%m%d %H:%M:%S") + "</H3>\n  <DL><p>\n");
+        WriteTree(exports, file, false);
+        file.WriteString("  </DL><p>\n");
+    }
+    file.WriteString("</DL>\n");
+}

@@ -270,34 +270,8 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
     if (IsChecked(IDC_ADD_NETSCAPE)) {
         BuildExportList(selected, parts, exportRoot, exports);
     }
-    const bool bExport = exports.GetSize() > 1;
     CTextFileWriter file(*pFile);
-    file.WriteString(m_strNSHeader);
-    // A file without a heading holds no entries and stays as it is, unless
-    // bookmarks are exported into it: they need a heading to be read back.
-    if (!m_bNSHeading && bExport) {
-        if (!m_strNSHeader.empty() && m_strNSHeader.back() != '\n') {
-            file.WriteString("\n");
-        }
-        file.WriteString("<H1>Bookmarks</H1>\n\n");
-    }
-    if (m_bNSHeading || bExport) {
-        const CNetscapeExtra* pRootExtra = pRoot != nullptr ? pRoot->m_pNSExtra.get() : nullptr;
-        if (pRootExtra != nullptr && pRootExtra->bDescription) {
-            file.WriteString("<DD>" + pRootExtra->strDescription + "\n");
-        }
-        file.WriteString("<DL><p>\n");
-        WriteTree(list, file, true);
-        if (bExport) {
-            const CTime tNow = m_pFileSystem->CurrentTime();
-            file.WriteString("  <DT><H3 FOLDED ADD_DATE=\"" + std::to_string(tNow) +
-                             "\">IExplorer " + FormatDate(tNow, "%y%m%d %H:%M:%S") +
-                             "</H3>\n  <DL><p>\n");
-            WriteTree(exports, file, false);
-            file.WriteString("  </DL><p>\n");
-        }
-        file.WriteString("</DL>\n");
-    }
+    WriteNetscapeText(list, exports, file);
     list.RemoveAll();
     exports.RemoveAll();
     if (!file.Close() || !pFile->Flush()) {
