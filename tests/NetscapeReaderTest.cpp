@@ -132,7 +132,7 @@ TEST(NetscapeHeaderTest, HeadEndsAtFirstH1Line) {
          "<H10>x</H10>\n<H2>y</H2>\n<DT><A HREF=\"http://n/\">n</A>\n</DL>", 1},
         // Line ends of CR alone do not end a line: the file is one line.
         {"<H1>x</H1>\r<DL><p>\r<DT><A HREF=\"http://cr/\">cr</A>\r</DL>\r",
-         "<H1>x</H1>\r<DL><p>\r<DT><A HREF=\"http://cr/\">cr</A>\r</DL>\r\n", 1},
+         "<H1>x</H1>\r<DL><p>\r<DT><A HREF=\"http://cr/\">cr</A>\r</DL>\r\n\n", 1},
         {"", "", 1},
     };
     for (const auto& c : cases) {
@@ -445,6 +445,109 @@ TEST(NetscapeLimitsTest, HugeLineIsNotReadWhole) {
     ExpectMissing(view, "zeros");
     EXPECT_LT(PeakMemoryKiB() - nBefore, 200 * 1024);
 }
+
+// A bookmark line as Save writes it, with the attributes, name and end given.
+std::string SavedMark(const std::string& strIndent, const std::string& strURL, CTime tAdded,
+                      const std::string& strRest) {
+    return strIndent + "<DT><A HREF=\"" + strURL + "\"  ADD_DATE=\"" + std::to_string(tAdded) +
+           "\" LAST_VISIT=\"0\" LAST_MODIFIED=\"0\"" + strRest + "\n";
+}
+
+// Odd input, what is read of it, and the file that Save writes for it: what
+// the records do not hold themselves comes back as the file had it.
+struct CWriteBackCase {
+    const char* pszName;
+    std::string strBody;  // follows kHead
+    std::vector<std::string> records;
+    std::string strSaved;  // follows the head; LF for CR LF
+};
+
+const std::string kIn = "    ";
+const CWriteBackCase kWriteBackCases[] = {
+    {"OddQuoting",
+     "<DT><A HREF=http://u/?a=1 tags='a b' ICON=\"x>y\" ADD_DATE=5>Odd</A>\n"
+     "<DT><A SUBSCRIBE HREF=\"http://s/\" LASTUPDATE=\"1\" CHECKED>Valueless</A>\n"
+     "<DT><A HREF='javascript:alert(\"x\")'>Quoted</A>\n"
+     "<DT><A HREF=\"http://c/\" ICON=\"open>Cut</A>\n",
+     {"B|Odd||http://u/?a=1|5/0/0", "B|Valueless||http://s/|0/0/0",
+      "B|Quoted||javascript:alert(\"x\")|0/0/0", "B|||http://c/|0/0/0"},
+     "<DL><p>\n" + SavedMark(kIn, "http://c/", 0, " ICON=\"open>Cut</A>\"></A>") +
+         SavedMark(kIn, "http://u/?a=1", 5, " tags='a b' ICON=\"x>y\">Odd</A>") +
+         SavedMark(kIn, "javascript:alert(&quot;x&quot;)", 0, ">Quoted</A>") +
+         SavedMark(kIn, "http://s/", 0, " SUBSCRIBE LASTUPDATE=\"1\" CHECKED>Valueless</A>") +
+         "</DL>\n"},
+    {"ReferencesUnknownOrCutShort",
+     "<DT><A HREF=\"http://r/?a&amp&#0;&#x41;\">Fish &amp Chips &#99999999; &#0; &#x41; &#38</A>\n",
+     {"B|Fish &amp Chips &#99999999; &#0; A &#38||http://r/?a&amp&#0;A|0/0/0"},
+     "<DL><p>\n" +
+         SavedMark(kIn, "http://r/?a&amp&#0;&#x41;", 0,
+                   ">Fish &amp Chips &#99999999; &#0; &#x41; &#38</A>") +
+         "</DL>\n"},
+    {"Descriptions",
+     "<DD>about the file\n<DT><A HREF=\"http://e/\">Empty</A>\n<DD>\n"
+     "<DT><A HREF=\"http://m/\">Multi</A>\n<DD>first line\r\n  second > third\r\n\r\n"
+     "    <DT><H3 ADD_DATE=\"2\">F</H3>\n<DD>folder text\n<DL><p>\n"
+     "<DT><A HREF=\"http://i/\">In</A>\n</DL><p>\n<DD>after the list\n"
+     "<DT><A HREF=\"http://o/\">Out</A><DD>same line\n",
+     {"B|Empty||http://e/|0/0/0", "B|Multi||http://m/|0/0/0", "F|F||2", "B|In|F|http://i/|0/0/0",
+      "B|Out||http://o/|0/0/0"},
+     "<DD>about the file\n<DL><p>\n    <DT><H3 FOLDED ADD_DATE=\"2\">F</H3>\n    <DD>folder text\n"
+     "      <DL><p>\n" +
+         SavedMark("      ", "http://i/", 0, ">In</A>") + "      </DL><p>\n" +
+         SavedMark(kIn, "http://e/", 0, ">Empty</A>") + "    <DD>\n" +
+         SavedMark(kIn, "http://m/", 0, ">Multi</A>") + "    <DD>first line\n  second > third\n\n" +
+         SavedMark(kIn, "http://o/", 0, ">Out</A>") + "    <DD>same line\n</DL>\n"},
+    {"HeadingsNestedWithoutLists",
+     "<DT><H3>A</H3>\n<DT><H3 ADD_DATE=\"3\">B</H3>\n<DT><A HREF=\"http://x/\">X</A>\n"
+     "</DL><p>\n<DT><A HREF=\"http://y/\">Y</A>\n</DL><p>\n<DT><A HREF=\"http://z/\">Z</A>\n",
+     {"F|A||0", "F|B|A|3", "B|X|B|http://x/|0/0/0", "B|Y|A|http://y/|0/0/0",
+      "B|Z||http://z/|0/0/0"},
+     "<DL><p>\n    <DT><H3 FOLDED>A</H3>\n      <DL><p>\n"
+     "      <DT><H3 FOLDED ADD_DATE=\"3\">B</H3>\n        <DL><p>\n" +
+         SavedMark("        ", "http://x/", 0, ">X</A>") + "        </DL><p>\n" +
+         SavedMark("      ", "http://y/", 0, ">Y</A>") + "      </DL><p>\n" +
+         SavedMark(kIn, "http://z/", 0, ">Z</A>") + "</DL>\n"},
+    {"ThreeOnOneLineAndABookmarklet",
+     "<DT><A HREF=\"http://1/\">one</A><DT><A HREF=\"http://2/\">two</A> "
+     "<dt><a href=\"http://3/\">three</a>\n"
+     "<DT><A HREF=\"javascript:if(1>0)alert(1)\" ADD_DATE=\"1\">JS</A>\n",
+     {"B|one||http://1/|0/0/0", "B|two||http://2/|0/0/0", "B|three||http://3/|0/0/0",
+      "B|JS||javascript:if(1>0)alert(1)|1/0/0"},
+     "<DL><p>\n" + SavedMark(kIn, "javascript:if(1>0)alert(1)", 1, ">JS</A>") +
+         SavedMark(kIn, "http://1/", 0, ">one</A>") + SavedMark(kIn, "http://3/", 0, ">three</A>") +
+         SavedMark(kIn, "http://2/", 0, ">two</A>") + "</DL>\n"},
+};
+
+void PrintTo(const CWriteBackCase& c, std::ostream* pOut) {
+    *pOut << c.pszName;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class NetscapeWriteBackTest : public testing::TestWithParam<CWriteBackCase> {};
+
+// Read, saved, read and saved again: the same records and the same file.
+TEST_P(NetscapeWriteBackTest, SavedAsRead) {
+    std::string strSaved = "<TITLE>T</TITLE>\r\n<H1>T</H1>\r\n\r\n";
+    for (const char c : GetParam().strSaved) {
+        strSaved += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    const CTempDir dir;
+    dir.Write("bookmark.htm", kHead + GetParam().strBody);
+    for (int nSave = 1; nSave <= 2; ++nSave) {
+        CTestView view;
+        ReadStore(view, dir / "bookmark.htm");
+        EXPECT_EQ(Sorted(Describe(view)), Sorted(GetParam().records)) << nSave;
+        ASSERT_EQ(view.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
+        EXPECT_EQ(ReadFileBytes(dir / "bookmark.htm"), strSaved) << nSave;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NetscapeLines, NetscapeWriteBackTest, testing::ValuesIn(kWriteBackCases),
+                         [](const auto& info) { return std::string(info.param.pszName); });
 
 // Depth of a record's folder below the root, which is record 0.
 int FolderDepth(const CTestView& view, const CBookmark* p) {

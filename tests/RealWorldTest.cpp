@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string_view>
 
-#include "tests/TestSupport.h"
+#include "catalogue/HtmlText.h"
+#include "tests/SaveSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -45,6 +48,21 @@ std::optional<std::string> ShortcutURL(const std::string& strBytes) {
     return std::nullopt;
 }
 
+// Whether a tag of this name (given in lower case) starts at p, in any case:
+// "<name" and then a blank or ">".
+bool TagAt(const std::string& s, std::size_t p, std::string_view strName) {
+    if (p + strName.size() + 1 >= s.size() || s[p] != '<') {
+        return false;
+    }
+    for (std::size_t i = 0; i < strName.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(s[p + 1 + i])) != strName[i]) {
+            return false;
+        }
+    }
+    const char c = s[p + 1 + strName.size()];
+    return c == '>' || std::isspace(static_cast<unsigned char>(c));
+}
+
 class RealWorldTest : public testing::Test {
 protected:
     std::string m_strDir;
@@ -63,6 +81,7 @@ TEST_F(RealWorldTest, NetscapeFiles) {
     }
     ASSERT_EQ(files.size(), 29u);
     std::map<std::string, std::pair<int, int>> counts;  // bookmarks, folders
+    int nLongNames = 0;
     for (const fs::path& path : files) {
         SCOPED_TRACE(path.filename().string());
         const std::string strBytes = ReadFileBytes(path.string());
@@ -86,51 +105,78 @@ TEST_F(RealWorldTest, NetscapeFiles) {
             }
         }
 
-        // After the "<H1>" line, a line with " HREF=" is a bookmark, else one
-        // with " ADD_DATE=" a folder.
-        const auto lines = Lines(strBytes);
-        const auto itH1 = std::find_if(lines.begin(), lines.end(), [](const std::string& s) {
-            return s.find("<H1>") != std::string::npos;
-        });
-        std::vector<std::string> hrefLines;
+        // The head runs to the end of the first line holding an <H1> tag; lines
+        // are read with one CR less before each LF.
+        std::size_t nBody = 0;
+        for (std::size_t p = strBytes.find('<'); p != std::string::npos && nBody == 0;
+             p = strBytes.find('<', p + 1)) {
+            if (TagAt(strBytes, p, "h1")) {
+                nBody = strBytes.find('\n', p) + 1;
+            }
+        }
+        ASSERT_NE(nBody, 0u);
+        EXPECT_TRUE(view.m_bNSHeading);
+        std::string strHead;
+        for (std::size_t i = 0; i < nBody; ++i) {
+            if (!(strBytes[i] == '\r' && strBytes[i + 1] == '\n')) {
+                strHead += strBytes[i];
+            }
+        }
+        EXPECT_EQ(view.m_strNSHeader, strHead + "\n");
+
+        // After it, every <A> tag in any case is a bookmark, every <H3> a folder.
+        std::vector<std::size_t> anchors;
         int nExpectedFolders = 0;
-        for (auto it = itH1 == lines.end() ? itH1 : itH1 + 1; it < lines.end(); ++it) {
-            if (it->find(" HREF=") != std::string::npos) {
-                hrefLines.push_back(TrimLineEnd(*it));
-            } else if (it->find(" ADD_DATE=") != std::string::npos) {
+        for (std::size_t p = strBytes.find('<', nBody); p != std::string::npos;
+             p = strBytes.find('<', p + 1)) {
+            if (TagAt(strBytes, p, "a")) {
+                anchors.push_back(p);
+            } else if (TagAt(strBytes, p, "h3")) {
                 ++nExpectedFolders;
             }
         }
-        ASSERT_EQ(marks.size(), hrefLines.size());
+        ASSERT_EQ(marks.size(), anchors.size());
         EXPECT_EQ(nFolders, nExpectedFolders);
         counts[path.filename().string()] = {static_cast<int>(marks.size()), nFolders};
-        // Names come whole from lines of any length: where the anchor's tag holds
-        // no other "<" or ">", its text runs from the tag's ">" to "</A>".
-        int nChecked = 0;
-        for (std::size_t i = 0; i < hrefLines.size(); ++i) {
-            const std::string& t = hrefLines[i];
-            const std::size_t p = t.find(" HREF=");
-            if (!t.ends_with("</A>")) {
-                continue;
-            }
-            const std::string strTag = t.substr(p, t.size() - 4 - p);
-            if (std::count(strTag.begin(), strTag.end(), '>') != 1 ||
-                strTag.find('<') != std::string::npos) {
-                continue;
-            }
-            ++nChecked;
-            EXPECT_EQ(marks[i]->m_strName, strTag.substr(strTag.find('>') + 1)) << t.size();
-        }
-        EXPECT_TRUE(hrefLines.empty() || nChecked > 0);
-    }
 
-    // Facts recorded about the files.
-    EXPECT_EQ(counts["ns3-navigator-1.htm"].first, 6);
-    EXPECT_EQ(counts["ns4-communicator-1.htm"].first, 1304);
-    EXPECT_EQ(counts["ns4-communicator-3.htm"], std::make_pair(1231, 188));
-    for (const char* pszNoH1 :
-         {"ie4-mac-export-1.html", "scuttle-export-1.htm", "firefox-default-bookmarks-1.html"}) {
-        EXPECT_EQ(counts[pszNoH1], std::make_pair(0, 0)) << pszNoH1;
+        // Names come whole from lines of any length: where the anchor's tag
+        // holds no quoted ">", its text runs from the tag's ">" to "</A>", and
+        // the file gets those bytes back.
+        int nChecked = 0;
+        for (std::size_t i = 0; i < anchors.size(); ++i) {
+            const std::size_t nClose = strBytes.find('>', anchors[i]);
+            const std::size_t nNext = strBytes.find('<', anchors[i] + 1);
+            const std::string strTag = strBytes.substr(anchors[i], nClose - anchors[i]);
+            if (nClose == std::string::npos || nNext < nClose || !TagAt(strBytes, nNext, "/a") ||
+                std::count(strTag.begin(), strTag.end(), '"') % 2 != 0 ||
+                strTag.find_first_of("'\n") != std::string::npos) {
+                continue;
+            }
+            const CNetscapeExtra* pExtra = marks[i]->NSExtra();
+            EXPECT_EQ(pExtra != nullptr && !pExtra->strHtmlName.empty()
+                          ? pExtra->strHtmlName
+                          : EscapeHtmlName(marks[i]->m_strName),
+                      strBytes.substr(nClose + 1, nNext - nClose - 1))
+                << strTag.size();
+            ++nChecked;
+            const std::size_t nLineStart = strBytes.rfind('\n', anchors[i]) + 1;
+            const std::size_t nLineEnd = std::min(strBytes.find('\n', nClose), strBytes.size());
+            nLongNames += nLineEnd - nLineStart > 1023 ? 1 : 0;
+        }
+        EXPECT_TRUE(anchors.empty() || nChecked > 0);
+    }
+    EXPECT_GT(nLongNames, 1000);
+
+    // Facts recorded about the files: bookmarks, folders.
+    const std::pair<const char*, std::pair<int, int>> facts[] = {
+        {"ns3-navigator-1.htm", {6, 0}},         {"ns4-communicator-1.htm", {1304, 13}},
+        {"ns4-communicator-3.htm", {1231, 188}}, {"ie4-mac-export-1.html", {149, 32}},
+        {"scuttle-export-1.htm", {4, 0}},        {"firefox-default-bookmarks-1.html", {4, 1}},
+        {"icab-hotlist-1.html", {151, 32}},      {"safari-export-1.htm", {3, 5}},
+        {"firefox-1x-1.html", {15, 3}},
+    };
+    for (const auto& [pszFile, count] : facts) {
+        EXPECT_EQ(counts[pszFile], count) << pszFile;
     }
 }
 
@@ -163,6 +209,77 @@ TEST_F(RealWorldTest, NetscapeNamesAndDates) {
     EXPECT_EQ(count("firefox-export-4-large.html",
                     [](const CBookmark& m) { return m.m_tAdded == 2147483647; }),
               6);
+}
+
+// The attributes and <DD> text that the file carries for a record, after the
+// record's folders, name and URL; records without any are left out.
+std::vector<std::string> Extras(const CTestView& view) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        const CBookmark* p = view.BookmarkAt(i);
+        const CNetscapeExtra* pExtra = p->NSExtra();
+        if (pExtra == nullptr || (pExtra->strAttributes.empty() && !pExtra->bDescription)) {
+            continue;
+        }
+        std::string s = p->m_strName + "|" + p->m_strURL + "|" + pExtra->strAttributes;
+        for (const CBookmark* f = p->NSFolder(); f != nullptr; f = f->m_pFolder) {
+            s.insert(0, f->m_strName + " > ");
+        }
+        lines.push_back(s + (pExtra->bDescription ? "|<DD>" + pExtra->strDescription : ""));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class RealWorldSaveTest : public SaveTest {
+protected:
+    void SetUp() override {
+        if (RealWorldDir().empty()) {
+            GTEST_SKIP() << "no real-world sample files beside the checkout";
+        }
+        SaveTest::SetUp();
+        m_view.m_strFavDir.clear();
+    }
+};
+
+// Each file saved unchanged as the Netscape store: rows, folders, attributes
+// and descriptions read back the same, and a second save writes the same
+// bytes. Every attribute and <DD> of the files is written back.
+TEST_F(RealWorldSaveTest, UnchangedSaveKeepsAttributesAndDescriptions) {
+    auto count = [](std::string s, std::string_view strMark) {
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        int n = 0;
+        for (std::size_t p = s.find(strMark); p != std::string::npos; p = s.find(strMark, p + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    const char* const kMarks[] = {
+        " tags=",    " shortcuturl=", " icon=\"", " personal_toolbar_folder=",
+        " feedurl=", " subscribe ",   "<dd>"};
+    std::map<std::string, int> totals;
+    for (const auto& entry : fs::directory_iterator(RealWorldDir() + "/netscape")) {
+        const std::string strFile = entry.path().filename().string();
+        SCOPED_TRACE(strFile);
+        fs::create_directories(m_dir / "profile");
+        fs::copy_file(entry.path(), m_strNS);
+        Import();
+        const std::vector<std::string> extras = Extras(m_view);
+        const std::string strSaved = SaveTwiceUnchanged(strFile);
+        ASSERT_FALSE(strSaved.empty());
+        EXPECT_EQ(Extras(m_view), extras);
+        const std::string strOriginal = ReadFileBytes(entry.path().string());
+        for (const char* pszMark : kMarks) {
+            const int n = count(strOriginal, pszMark);
+            EXPECT_EQ(count(strSaved, pszMark), n) << pszMark;
+            totals[pszMark] += n;
+        }
+        fs::remove_all(m_dir / "profile");
+    }
+    for (const char* pszMark : kMarks) {
+        EXPECT_GT(totals[pszMark], 0) << pszMark;
+    }
 }
 
 // Every shortcut whose section line is directly followed by "URL=" is a bookmark

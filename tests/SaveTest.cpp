@@ -81,19 +81,6 @@ TEST_F(SaveTest, UnchangedSaveReadsBackTheSame) {
     }
 }
 
-TEST_F(SaveTest, UnchangedSaveOfRealFiles) {
-    if (RealWorldDir().empty()) {
-        GTEST_SKIP() << "no real-world files";
-    }
-    m_view.m_strFavDir.clear();
-    for (const auto& entry : std::filesystem::directory_iterator(RealWorldDir() + "/netscape")) {
-        std::filesystem::create_directories(m_dir / "profile");
-        std::filesystem::copy_file(entry.path(), m_strNS);
-        SaveTwiceUnchanged(entry.path().filename());
-        std::filesystem::remove_all(m_dir / "profile");
-    }
-}
-
 // Both boxes ticked: afterwards both browsers hold every bookmark, and a further
 // save has nothing left to export.
 TEST_F(SaveTest, ExportBothWaysThenNothingMore) {
