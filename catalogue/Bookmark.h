@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/NoCase.h"
+
 // Root of every object that a CBookmarkArray can own.
 class CObject {
 public:
@@ -137,19 +139,6 @@ const void* MemberOf(const CObject* pElement) {
 template <auto PM>
 constexpr SortKey KeyOf(int nType) {
     return SortKey{&detail::MemberOf<PM>, nType};
-}
-
-// Compares bytes with the letters A-Z folded to lower case, as the Windows C
-// library's _stricmp does; other bytes compare as unsigned values.
-int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb);
-inline int CompareNoCase(const std::string& a, const std::string& b) {
-    return CompareNoCase(a.data(), a.size(), b.data(), b.size());
-}
-inline char FoldLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-inline char FoldUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 // An array of object pointers that owns its elements and sorts and searches them

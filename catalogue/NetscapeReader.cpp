@@ -17,10 +17,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareNoCase(a.data(), a.size(), b.data(), b.size()) == 0;
-}
-
 // An unsigned decimal number at the start of the text; 0 when there is none.
 // Values too large for the time type are held at its largest value.
 CTime NumberAt(std::string_view strText) {
@@ -264,23 +260,23 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
             ParseTag(strView, p, tag);
             p = tag.nEnd;
             CBookmark* const pIn = pCurrent != nullptr ? pCurrent : pRoot;
-            const bool bAnchor = EqualsNoCase(tag.strName, "A");
-            if (bAnchor || EqualsNoCase(tag.strName, "H3")) {
+            const bool bAnchor = EqualNoCase(tag.strName, "A");
+            if (bAnchor || EqualNoCase(tag.strName, "H3")) {
                 auto* pMark = new CBookmark;
                 bool bDated = false;
                 bool bLinked = false;
                 for (const CAttribute& attr : tag.attributes) {
-                    if (bAnchor && !bLinked && EqualsNoCase(attr.strName, "HREF")) {
+                    if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
                         SetText(*pMark, attr.strValue, true);
                         bLinked = true;
-                    } else if (!bDated && EqualsNoCase(attr.strName, "ADD_DATE")) {
+                    } else if (!bDated && EqualNoCase(attr.strName, "ADD_DATE")) {
                         pMark->m_tAdded = NumberAt(attr.strValue);
                         bDated = true;
-                    } else if (bAnchor && EqualsNoCase(attr.strName, "LAST_VISIT")) {
+                    } else if (bAnchor && EqualNoCase(attr.strName, "LAST_VISIT")) {
                         pMark->m_tVisited = NumberAt(attr.strValue);
-                    } else if (bAnchor && EqualsNoCase(attr.strName, "LAST_MODIFIED")) {
+                    } else if (bAnchor && EqualNoCase(attr.strName, "LAST_MODIFIED")) {
                         pMark->m_tModified = NumberAt(attr.strValue);
-                    } else if (bAnchor || !EqualsNoCase(attr.strName, "FOLDED")) {
+                    } else if (bAnchor || !EqualNoCase(attr.strName, "FOLDED")) {
                         KeepAttribute(*pMark, attr);
                     }
                 }
@@ -305,7 +301,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                 }
                 m_bookmarks.Add(pMark);
                 pLast = pMark;
-            } else if (EqualsNoCase(tag.strName, "DD")) {
+            } else if (EqualNoCase(tag.strName, "DD")) {
                 CNetscapeExtra* pExtra = pLast != nullptr ? pLast->m_pNSExtra.get() : nullptr;
                 if (pLast != nullptr && (pExtra == nullptr || !pExtra->bDescription)) {
                     ExtraOf(*pLast).bDescription = true;
@@ -314,7 +310,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     ExtraOf(*pLast).strDescription =
                         strView.substr(nText, strView.find('<', nText) - nText);
                 }
-            } else if (EqualsNoCase(tag.strName, "/DL")) {
+            } else if (EqualNoCase(tag.strName, "/DL")) {
                 pLast = nullptr;
                 if (pCurrent != nullptr) {
                     if (opened.empty()) {

@@ -6,10 +6,6 @@ int g_sortKeys[4] = {kInitialSortKeys[0], kInitialSortKeys[1], kInitialSortKeys[
 
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareNoCase(a.data(), a.size(), b.data(), b.size()) == 0;
-}
-
 bool IsSlash(char c) {
     return c == '/' || c == '\\';
 }

@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "platform/NoCase.h"
 #include "platform/Registry.h"
+#include "platform/XdgDirs.h"
 
 struct CFileRegistry::CKey {
     std::string strName;
@@ -23,20 +25,6 @@ struct CFileRegistry::CKey {
 };
 
 namespace {
-
-std::string Lower(std::string_view str) {
-    std::string strLower(str);
-    for (char& c : strLower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return strLower;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return Lower(a) == Lower(b);
-}
 
 void AppendUtf8(std::string& str, std::uint32_t c) {
     if (c < 0x80) {
@@ -159,7 +147,7 @@ bool ReadData(std::string_view str, bool bWide, CRegValue& value) {
         value.nType = REG_SZ;
         return ReadQuoted(str, value.strData) && Trim(str).empty();
     }
-    const std::string strLower = Lower(str.substr(0, str.find(':') + 1));
+    const std::string strLower = FoldedLower(str.substr(0, str.find(':') + 1));
     if (strLower == "dword:") {
         const std::string_view digits = Trim(str.substr(6));
         if (digits.empty() || digits.size() > 8) {
@@ -211,12 +199,12 @@ bool ReadData(std::string_view str, bool bWide, CRegValue& value) {
 }  // namespace
 
 CFileRegistry::CKey* CFileRegistry::CKey::Find(std::string_view strChild) const {
-    const auto it = index.find(Lower(strChild));
+    const auto it = index.find(FoldedLower(strChild));
     return it == index.end() ? nullptr : subkeys[it->second].get();
 }
 
 CFileRegistry::CKey* CFileRegistry::CKey::Add(std::string_view strChild) {
-    const auto [it, bNew] = index.try_emplace(Lower(strChild), subkeys.size());
+    const auto [it, bNew] = index.try_emplace(FoldedLower(strChild), subkeys.size());
     if (bNew) {
         try {
             auto pKey = std::make_unique<CKey>();
@@ -424,7 +412,7 @@ void CFileRegistry::LoadText(std::string_view strBytes, const std::string& strNa
             continue;
         }
         if (pKey != nullptr) {
-            pKey->values[Lower(strValueName)] = std::move(value);
+            pKey->values[FoldedLower(strValueName)] = std::move(value);
         }
     }
 }
@@ -463,7 +451,7 @@ bool CFileRegistry::QueryValue(HKEY hKey, std::string_view strName, CRegValue& v
     if (pKey == nullptr) {
         return false;
     }
-    const auto it = pKey->values.find(Lower(strName));
+    const auto it = pKey->values.find(FoldedLower(strName));
     if (it == pKey->values.end()) {
         return false;
     }
@@ -489,12 +477,7 @@ std::string RegistryFilePath() {
     if (pszFile != nullptr && *pszFile != '\0') {
         return pszFile;
     }
-    const char* pszConfig = std::getenv("XDG_CONFIG_HOME");
-    if (pszConfig != nullptr && *pszConfig != '\0') {
-        return std::string(pszConfig) + "/tavrel/registry.reg";
-    }
-    const char* pszHome = std::getenv("HOME");
-    return std::string(pszHome != nullptr ? pszHome : "") + "/.config/tavrel/registry.reg";
+    return XdgUserDir("XDG_CONFIG_HOME", "/.config") + "/tavrel/registry.reg";
 }
 
 std::string ExpandEnvironmentStrings(std::string_view strText) {

@@ -13,7 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue/Bookmark.h"
+#include "platform/NoCase.h"
+#include "platform/XdgDirs.h"
 
 extern char** environ;
 
@@ -47,43 +48,6 @@ pid_t Spawn(const std::string& strProgram, const std::vector<std::string>& args,
 // Collects the program's end in the background, so no zombie stays behind.
 void Reap(pid_t pid) {
     std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
-}
-
-std::string GetEnv(const char* pszName) {
-    const char* psz = std::getenv(pszName);
-    return psz != nullptr ? psz : "";
-}
-
-std::vector<std::string> SplitDirs(const std::string& strList) {
-    std::vector<std::string> dirs;
-    std::stringstream stream(strList);
-    std::string strDir;
-    while (std::getline(stream, strDir, ':')) {
-        if (!strDir.empty()) {
-            dirs.push_back(strDir);
-        }
-    }
-    return dirs;
-}
-
-// An XDG base directory list, most important first: the user's own
-// directory (the variable, else HOME and the default below it), then the
-// system's (the list variable, else its default).
-std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
-                                 const char* pszDirsVar, const char* pszDirsDefault) {
-    std::string strHome = GetEnv(pszHomeVar);
-    if (strHome.empty()) {
-        strHome = GetEnv("HOME") + pszHomeDefault;
-    }
-    std::string strDirs = GetEnv(pszDirsVar);
-    if (strDirs.empty()) {
-        strDirs = pszDirsDefault;
-    }
-    std::vector<std::string> dirs{strHome};
-    for (const std::string& strDir : SplitDirs(strDirs)) {
-        dirs.push_back(strDir);
-    }
-    return dirs;
 }
 
 // The directories holding desktop entries and mimeapps.list files.

@@ -160,11 +160,7 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
         if ((pFolder->m_nFlags & BMF_FOLDER) == 0 || pFolder->m_pFolder == nullptr) {
             continue;
         }
-        std::string strFolded = pFolder->m_strName;
-        for (char& c : strFolded) {
-            c = FoldLower(c);
-        }
-        groups[{pFolder->m_pFolder, strFolded}].push_back(pFolder);
+        groups[{pFolder->m_pFolder, FoldedLower(pFolder->m_strName)}].push_back(pFolder);
     }
     CKeyParts parts;
     int nNumber = 0;

@@ -12,14 +12,6 @@ namespace {
 // A backup name taken for this many seconds in a row ends the save.
 constexpr int kMaxBackupTries = 1000;
 
-std::string Folded(std::string_view str) {
-    std::string strFolded(str);
-    for (char& c : strFolded) {
-        c = FoldLower(c);
-    }
-    return strFolded;
-}
-
 // The bookmarks that one store holds, found by what the merge compares, so
 // that a distinct bookmark of the other store that the merge would join with
 // one of them is not exported: two-way saves then settle, whatever the stores
@@ -33,11 +25,11 @@ public:
     void Add(const CBookmark* pMark) {
         const std::string& strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
         const std::string strURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
-        m_marks.emplace(strURL + Folded(strName), pMark);
+        m_marks.emplace(strURL + FoldedLower(strName), pMark);
         // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
         const std::string_view strBase = CTVLDlgBase::NumberedBase(strName);
         if (m_bFavorites && strBase.size() != strName.size()) {
-            m_marks.emplace(strURL + Folded(strBase), pMark);
+            m_marks.emplace(strURL + FoldedLower(strBase), pMark);
         }
     }
     // Whether the store holds a bookmark that the merge would join with this
@@ -46,7 +38,7 @@ public:
         const std::string strURL = UrlKey(other.m_strURL);
         const std::string_view strBase = CTVLDlgBase::NumberedBase(other.m_strName);
         for (std::string_view strName : {std::string_view(other.m_strName), strBase}) {
-            const auto range = m_marks.equal_range(strURL + Folded(strName));
+            const auto range = m_marks.equal_range(strURL + FoldedLower(strName));
             for (auto it = range.first; it != range.second; ++it) {
                 if (Joins(*it->second, other)) {
                     return true;
@@ -65,7 +57,7 @@ private:
         if (!strURL.empty() && (strURL.back() == '/' || strURL.back() == '\\')) {
             strURL.remove_suffix(1);
         }
-        return Folded(strURL) + '\0';
+        return FoldedLower(strURL) + '\0';
     }
     bool Joins(const CBookmark& held, const CBookmark& other) const {
         const std::string& strHeldName = m_bFavorites ? held.m_strName : held.NSName();

@@ -1,0 +1,25 @@
+// Comparison without regard to case as the Windows C library's _stricmp does
+// it: the letters A-Z fold to lower case, other bytes compare as unsigned
+// values. This decides where "_", "[", "]", "^" and "`" sort against letters.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+inline char FoldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char FoldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb);
+inline int CompareNoCase(std::string_view a, std::string_view b) {
+    return CompareNoCase(a.data(), a.size(), b.data(), b.size());
+}
+inline bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+// The text with A-Z folded, as a key that equals exactly where EqualNoCase does.
+std::string FoldedLower(std::string_view str);

@@ -1,0 +1,40 @@
+#include "platform/XdgDirs.h"
+
+#include <cstdlib>
+#include <sstream>
+
+std::string GetEnv(const char* pszName) {
+    const char* psz = std::getenv(pszName);
+    return psz != nullptr ? psz : "";
+}
+
+std::vector<std::string> SplitDirs(const std::string& strList) {
+    std::vector<std::string> dirs;
+    std::stringstream stream(strList);
+    std::string strDir;
+    while (std::getline(stream, strDir, ':')) {
+        if (!strDir.empty()) {
+            dirs.push_back(strDir);
+        }
+    }
+    return dirs;
+}
+
+std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
+                                 const char* pszDirsVar, const char* pszDirsDefault) {
+    const std::string strHome = XdgUserDir(pszHomeVar, pszHomeDefault);
+    std::string strDirs = GetEnv(pszDirsVar);
+    if (strDirs.empty()) {
+        strDirs = pszDirsDefault;
+    }
+    std::vector<std::string> dirs{strHome};
+    for (const std::string& strDir : SplitDirs(strDirs)) {
+        dirs.push_back(strDir);
+    }
+    return dirs;
+}
+
+std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
+    const std::string strHome = GetEnv(pszHomeVar);
+    return strHome.empty() ? GetEnv("HOME") + pszHomeDefault : strHome;
+}
