@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialogs.h"
-#include "app/Settings.h"
 #include "app/TavrelDoc.h"
 #include "res/Menus.h"
 #include "res/Resource.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Dialogs.h"
+#include "ui/Settings.h"
 #include "view/TVLDlg.h"
 #include "writeback/Messages.h"
 
@@ -57,7 +58,7 @@ CMainFrame::CMainFrame(CTavrelDoc* pDoc) : m_pDoc(pDoc) {
 
     CreateMenuBar();
     CreateBars();
-    m_pView = new CTVLDlg(this, pDoc);
+    m_pView = new CTVLDlg(this, pDoc->m_pHistory);
 
     // Commands reach the view first, as the form view is their target.
     Bind(wxEVT_MENU, &CMainFrame::OnRoute, this);

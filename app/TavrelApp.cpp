@@ -5,13 +5,14 @@
 
 #include <fstream>
 
-#include "app/Dialogs.h"
 #include "app/MainFrame.h"
-#include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "app/TavrelDoc.h"
 #include "discovery/CommandLine.h"
 #include "res/Resource.h"
+#include "ui/Dialogs.h"
+#include "ui/Settings.h"
+#include "ui/WxText.h"
 #include "view/TVLDlg.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "app/TavrelDoc.h"
 
-#include "app/Settings.h"
+#include "ui/Settings.h"
 #include "view/PatternHistory.h"
 #include "view/TVLDlg.h"
 
@@ -19,6 +19,9 @@ void CTavrelDoc::PreCloseFrame(CTVLDlg* pView) {
         WriteProfileString("Settings", "ColumnWidth", FormatColumnWidths(widths));
     }
     if (m_pHistory != nullptr) {
+        if (pView != nullptr) {
+            pView->m_pHistory = nullptr;
+        }
         m_pHistory->SaveToRegistry();
         delete m_pHistory;
         m_pHistory = nullptr;

@@ -13,10 +13,10 @@
 #include <string>
 
 #include "app/MainFrame.h"
-#include "app/Settings.h"
 #include "app/TavrelDoc.h"
 #include "bench/StoreGenerator.h"
 #include "bench/WxBench.h"
+#include "ui/Settings.h"
 #include "view/TVLDlg.h"
 
 namespace {

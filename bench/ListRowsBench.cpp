@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "view/ListRows.h"
+#include "catalogue/ListRows.h"
 
 namespace {
 

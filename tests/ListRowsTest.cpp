@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "view/ListRows.h"
-#include "view/ShortString.h"
+#include "catalogue/ListRows.h"
+#include "catalogue/ShortString.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "view/ListRows.h"
+#include "catalogue/ListRows.h"
 
 class wxHeaderCtrl;
 class wxImageList;
@@ -19,14 +19,6 @@ class wxHeaderCtrlEvent;
 class wxTextCtrl;
 class CListExBody;
 class CListExHeader;
-
-// Byte strings of the core to wx text and back: valid UTF-8 is read as UTF-8,
-// anything else as Windows-1252.
-wxString TextFromBytes(const std::string& strBytes);
-// Writes Windows-1252 when bCp1252 is set and every character has a code there,
-// else UTF-8.
-std::string TextToBytes(const wxString& str, bool bCp1252);
-bool IsValidUtf8(const std::string& strBytes);
 
 // The notifications of the list. Item is -1 where no row was hit; the column is
 // set for a header click; an ended label edit carries the text, and a Veto

@@ -6,8 +6,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/Settings.h"
-#include "view/ListCtrlEx.h"
+#include "ui/Settings.h"
+#include "ui/WxText.h"
 
 namespace {
 

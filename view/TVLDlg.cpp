@@ -14,14 +14,14 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/DialogTemplate.h"
-#include "app/Dialogs.h"
-#include "app/Settings.h"
-#include "app/TavrelDoc.h"
 #include "discovery/CommandLine.h"
 #include "platform/Shell.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Dialogs.h"
+#include "ui/Settings.h"
+#include "ui/WxText.h"
 #include "view/PatternHistory.h"
 #include "writeback/Messages.h"
 
@@ -48,8 +48,8 @@ std::string FilterBytes(const wxString& strText) {
 
 }  // namespace
 
-CTVLDlg::CTVLDlg(wxWindow* pParent, CTavrelDoc* pDoc)
-    : wxPanel(pParent, IDD_TAVREL_FORM), m_pDoc(pDoc) {
+CTVLDlg::CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory)
+    : wxPanel(pParent, IDD_TAVREL_FORM), m_pHistory(pHistory) {
     CreateControls();
     Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
         event.Skip();
@@ -148,7 +148,7 @@ void CTVLDlg::OnInitialUpdate() {
     ResizeList(size.x, size.y);
     m_comboFilter->SetMaxLength(128);
     m_bSettingFilter = true;
-    m_pDoc->m_pHistory->LoadInto(*m_comboFilter);
+    m_pHistory->LoadInto(*m_comboFilter);
     m_bSettingFilter = false;
     m_list->SetFullRowSel(true);
 
@@ -265,7 +265,7 @@ void CTVLDlg::OnFilterEditChange() {
 
 void CTVLDlg::OnFilterSelChange() {
     const int nSel = m_comboFilter->GetSelection();
-    const CPatternHistory* pHistory = m_pDoc->m_pHistory;
+    const CPatternHistory* pHistory = m_pHistory;
     const CPatternEntry* pEntry =
         nSel >= 0 && pHistory != nullptr ? pHistory->GetEntry(nSel) : nullptr;
     if (pEntry == nullptr) {
@@ -276,11 +276,11 @@ void CTVLDlg::OnFilterSelChange() {
 }
 
 void CTVLDlg::OnListClick() {
-    if (m_pDoc->m_pHistory == nullptr) {
+    if (m_pHistory == nullptr) {
         return;  // the window is closing
     }
     m_bSettingFilter = true;
-    m_pDoc->m_pHistory->Remember(FilterBytes(m_comboFilter->GetValue()), 0, *m_comboFilter);
+    m_pHistory->Remember(FilterBytes(m_comboFilter->GetValue()), 0, *m_comboFilter);
     m_bSettingFilter = false;
 }
 

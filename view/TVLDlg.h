@@ -14,11 +14,11 @@ class wxComboBox;
 class wxMenu;
 class wxUpdateUIEvent;
 class CStatusDlg;
-class CTavrelDoc;
+class CPatternHistory;
 
 class CTVLDlg : public wxPanel, public CTVLDlgBase {
 public:
-    CTVLDlg(wxWindow* pParent, CTavrelDoc* pDoc);
+    CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory);
     ~CTVLDlg() override;
 
     // Child windows, owned by the panel.
@@ -26,7 +26,8 @@ public:
     wxCheckBox* m_checkNetscape = nullptr;
     wxCheckBox* m_checkExplorer = nullptr;
     CListCtrlEx* m_list = nullptr;
-    CTavrelDoc* m_pDoc = nullptr;
+    // The filter history; null once the document has stored and dropped it.
+    CPatternHistory* m_pHistory = nullptr;
 
     // Title, switches, layout, history, columns, the first import, the browser.
     void OnInitialUpdate();

@@ -26,13 +26,13 @@
 #include <functional>
 #include <thread>
 
-#include "app/Dialogs.h"
 #include "app/MainFrame.h"
-#include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "app/TavrelDoc.h"
 #include "res/Resource.h"
 #include "tests/TestSupport.h"
+#include "ui/Dialogs.h"
+#include "ui/Settings.h"
 #include "view/PatternHistory.h"
 #include "view/TVLDlg.h"
 

@@ -16,9 +16,9 @@
 
 #include <algorithm>
 
-#include "app/DialogTemplate.h"
-#include "app/Dialogs.h"
 #include "res/Resource.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Dialogs.h"
 
 extern wxFrame* g_pTestFrame;
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/WxText.h"
 #include "view/ListCtrlEx.h"
 
 extern wxFrame* g_pTestFrame;

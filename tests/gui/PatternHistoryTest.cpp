@@ -5,9 +5,9 @@
 
 #include <cstdlib>
 
-#include "app/Settings.h"
 #include "tests/TestSupport.h"
-#include "view/ListCtrlEx.h"
+#include "ui/Settings.h"
+#include "ui/WxText.h"
 #include "view/PatternHistory.h"
 
 extern wxFrame* g_pTestFrame;

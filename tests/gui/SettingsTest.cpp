@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "app/Settings.h"
 #include "tests/TestSupport.h"
+#include "ui/Settings.h"
 
 namespace {
 

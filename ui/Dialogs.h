@@ -11,9 +11,6 @@
 class wxComboBox;
 class wxStaticText;
 
-// The application's icon (resource 128).
-wxIcon GetAppIcon();
-
 // Template 100: the icon, the version and OK.
 class CAboutDlg : public wxDialog {
 public:

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <wx/gdicmn.h>
+#include <wx/icon.h>
 
 #include "res/Dialogs.h"
 
 class wxWindow;
+
+// The application's icon (resource 128), also shown by icon items.
+wxIcon GetAppIcon();
 
 // The wx id of a template's control number: IDOK, IDCANCEL and the number of
 // unnumbered statics become wxID_OK, wxID_CANCEL and wxID_STATIC.

@@ -1,4 +1,4 @@
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@
 
 #include <cstring>
 
-#include "app/Dialogs.h"
+#include "res/Icon.h"
 #include "res/Resource.h"
 
 namespace {
@@ -88,6 +88,10 @@ int WindowId(int nId) {
 wxRect DialogUnitsToPixels(wxWindow* pParent, int x, int y, int cx, int cy) {
     return wxRect(pParent->ConvertDialogToPixels(wxPoint(x, y)),
                   pParent->ConvertDialogToPixels(wxSize(cx, cy)));
+}
+
+wxIcon GetAppIcon() {
+    return wxIcon(g_tavrelIconXpm);
 }
 
 wxWindow* CreateDialogItem(wxWindow* pParent, const CDialogItem& item) {

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "ui/Settings.h"
 
 #include <wx/config.h>
 #include <wx/fileconf.h>
@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+
+#include "platform/XdgDirs.h"
 
 namespace {
 
@@ -130,12 +132,7 @@ wxConfigBase* InstallSettings() {
 }
 
 std::string SettingsFilePath() {
-    const char* pszConfig = std::getenv("XDG_CONFIG_HOME");
-    if (pszConfig != nullptr && *pszConfig != '\0') {
-        return std::string(pszConfig) + "/tavrel/settings.conf";
-    }
-    const char* pszHome = std::getenv("HOME");
-    return std::string(pszHome != nullptr ? pszHome : "") + "/.config/tavrel/settings.conf";
+    return XdgUserDir("XDG_CONFIG_HOME", "/.config") + "/tavrel/settings.conf";
 }
 
 int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) {

@@ -1,4 +1,4 @@
-#include "view/ShortString.h"
+#include "catalogue/ShortString.h"
 
 std::wstring MakeShortString(const CTextMeasure& measure, const std::wstring& strText,
                              int nColumnWidth, int nOffset) {

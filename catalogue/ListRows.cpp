@@ -1,4 +1,4 @@
-#include "view/ListRows.h"
+#include "catalogue/ListRows.h"
 
 #include <algorithm>
 

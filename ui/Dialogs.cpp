@@ -1,4 +1,4 @@
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <wx/combobox.h>
 #include <wx/dcclient.h>
@@ -11,10 +11,9 @@
 
 #include <cstdint>
 
-#include "app/DialogTemplate.h"
-#include "res/Icon.h"
 #include "res/Resource.h"
-#include "view/ListCtrlEx.h"
+#include "ui/DialogTemplate.h"
+#include "ui/WxText.h"
 
 namespace {
 
@@ -98,10 +97,6 @@ void YieldForDrawing() {
 }
 
 }  // namespace
-
-wxIcon GetAppIcon() {
-    return wxIcon(g_tavrelIconXpm);
-}
 
 CAboutDlg::CAboutDlg(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxString()) {
     BuildDialog(this, IDD_ABOUTBOX);

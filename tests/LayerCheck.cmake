@@ -1,0 +1,43 @@
+# Fails when a file includes a header of a layer that is not below its own.
+# Layers, from the bottom: platform; the core's catalogue, discovery and
+# writeback; then res, ui, view and app. The command-line tool and res both
+# sit on the core and may not include each other.
+# Run as: cmake -DSOURCE_DIR=<checkout> -P LayerCheck.cmake
+set(rank_platform 0)
+set(rank_catalogue 1)
+set(rank_discovery 2)
+set(rank_writeback 3)
+set(rank_cli 4)
+set(rank_res 4)
+set(rank_ui 5)
+set(rank_view 6)
+set(rank_app 7)
+set(layers platform catalogue discovery writeback cli res ui view app)
+
+set(faults "")
+set(checked 0)
+foreach(layer IN LISTS layers)
+    file(GLOB files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
+    foreach(file IN LISTS files)
+        math(EXPR checked "${checked} + 1")
+        file(STRINGS "${SOURCE_DIR}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${line}")
+            string(REGEX MATCH "^[^/]+" folder "${header}")
+            if(NOT DEFINED rank_${folder})
+                list(APPEND faults "${file}: \"${header}\" is in no layer")
+            elseif(NOT folder STREQUAL layer AND NOT rank_${folder} LESS rank_${layer})
+                list(APPEND faults "${file} (${layer}) includes \"${header}\" (${folder})")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(checked LESS 50)
+    message(FATAL_ERROR "only ${checked} files found below ${SOURCE_DIR}")
+endif()
+if(faults)
+    list(JOIN faults "\n" text)
+    message(FATAL_ERROR "headers included from a layer not below:\n${text}")
+endif()
+message(STATUS "${checked} files include only their own layer and those below")
