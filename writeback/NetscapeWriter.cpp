@@ -99,6 +99,10 @@ bool SiblingBefore(const CSibling& a, const CSibling& b) {
            std::make_tuple(y.NSAdded(), y.NSVisited(), y.NSModified());
 }
 
+// Ends a folder name in a numbered part. A name that holds it is numbered
+// too, so that no plain part can equal a numbered one.
+constexpr char kNumberMark = '\x01';
+
 }  // namespace
 
 void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& records,
@@ -151,7 +155,7 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
     // A folder's part is its name and a backslash, so a sibling of the same
     // name in other letter case, or a name holding a backslash, would mix the
     // contents of two folders. Every folder of such a group gets a numbered part
-    // that holds no backslash and no other code 1. The numbers follow the exact
+    // that holds no backslash and no other number mark. The numbers follow the exact
     // names and dates, not the catalogue's order, so that saving again keeps the
     // folders' order.
     std::map<std::pair<const CBookmark*, std::string>, std::vector<const CBookmark*>> groups;
@@ -165,8 +169,8 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
     CKeyParts parts;
     int nNumber = 0;
     for (auto& [key, group] : groups) {
-        // Code 1 marks a numbered part, so a name that holds one is numbered too.
-        if (group.size() < 2 && key.second.find_first_of("\\\x01") == std::string::npos) {
+        if (group.size() < 2 && key.second.find('\\') == std::string::npos &&
+            key.second.find(kNumberMark) == std::string::npos) {
             continue;
         }
         std::stable_sort(group.begin(), group.end(), [](const CBookmark* a, const CBookmark* b) {
@@ -175,10 +179,10 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
         for (const CBookmark* pFolder : group) {
             std::string strPart = pFolder->m_strName;
             std::replace(strPart.begin(), strPart.end(), '\\', '/');
-            std::replace(strPart.begin(), strPart.end(), '\x01', '?');
+            std::replace(strPart.begin(), strPart.end(), kNumberMark, '?');
             char szNumber[16];
             std::snprintf(szNumber, sizeof szNumber, "%06d", ++nNumber);
-            parts[pFolder] = strPart + '\x01' + szNumber + '\\';
+            parts[pFolder] = strPart + kNumberMark + szNumber + '\\';
         }
     }
     return parts;
