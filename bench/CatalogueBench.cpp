@@ -262,10 +262,7 @@ public:
         m_bNSRegistry = false;
         m_strNSFile = m_strNetscapePath;
     }
-    bool IsChecked(int nBox) const override {
-        (void)nBox;
-        return m_bExport;
-    }
+    CExportChoice GetExportChoice() const override { return {m_bExport, m_bExport}; }
     void ShowMessage(const std::string& strText, EMessageKind kind) override {
         (void)strText;
         m_nErrors += kind == MSG_ERROR ? 1 : 0;

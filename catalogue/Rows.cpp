@@ -5,10 +5,7 @@
 
 #include "catalogue/TVLDlgBase.h"
 
-CColumnInfo g_columns[COL_COUNT] = {
-    {102, "Name", 300, 1}, {106, "Folder", 100, 1}, {104, "Date", 70, -1},
-    {105, "B", 35, 1},     {103, "URL", 800, 1},
-};
+CColumnInfo g_columns[COL_COUNT] = {{300, 1}, {100, 1}, {70, -1}, {35, 1}, {800, 1}};
 
 namespace {
 
@@ -56,7 +53,7 @@ CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetPosixFileSystem()) {
 }
 
 void CTVLDlgBase::SetFilter(std::string_view strText) {
-    const std::size_t n = std::min(strText.size(), sizeof(m_szFilter) - 1);
+    const std::size_t n = FilterText(strText).size();
     for (std::size_t i = 0; i < n; ++i) {
         m_szFilter[i] = FoldUpper(strText[i]);
     }
@@ -74,11 +71,21 @@ bool CTVLDlgBase::PassesFilter(const CBookmark& bookmark) const {
             ContainsUpper(bookmark.m_pFolder->m_strName, m_szFilter, nLen));
 }
 
-int CTVLDlgBase::CollectRows(std::vector<CBookmark*>& rows) const {
+int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
+    if (!m_bOrderValid) {
+        m_order.clear();
+        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+            if (BookmarkAt(i)->IsRow()) {
+                m_order.push_back(BookmarkAt(i));
+            }
+        }
+        SortRowPointers(m_order);
+        m_bOrderValid = true;
+    }
     rows.clear();
     int nTotal = 0;
-    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
-        CBookmark* pMark = BookmarkAt(i);
+    // A removal only flags the record, so the order stays valid through it.
+    for (CBookmark* pMark : m_order) {
         if (!pMark->IsRow()) {
             continue;
         }
@@ -90,7 +97,13 @@ int CTVLDlgBase::CollectRows(std::vector<CBookmark*>& rows) const {
     return nTotal;
 }
 
+void CTVLDlgBase::InvalidateRowOrder() {
+    m_order.clear();
+    m_bOrderValid = false;
+}
+
 void CTVLDlgBase::ClickColumn(int nColumn) {
+    InvalidateRowOrder();
     if (g_sortKeys[0] == nColumn + 1) {
         m_sortDir[nColumn] = m_sortDir[nColumn] == 1 ? -1 : 1;
         return;

@@ -36,18 +36,21 @@ constexpr int kMaxFolderDepth = 1000;
 constexpr std::size_t kMaxNetscapeLine = std::size_t{16} << 20;
 constexpr std::size_t kMaxNetscapeHead = std::size_t{1} << 20;
 
-// The export check boxes.
-constexpr int IDC_ADD_EXPLORER = 1004;
-constexpr int IDC_ADD_NETSCAPE = 1005;
-
 enum EMessageKind { MSG_INFO, MSG_ERROR };
+
+// What a Save exports besides writing back renames and removals: the
+// Netscape-only bookmarks into the Favorites, the Favorites-only ones into the
+// Netscape file.
+struct CExportChoice {
+    bool bAddToExplorer = false;
+    bool bAddToNetscape = false;
+};
 
 // The list's columns, in column order.
 enum : int { COL_NAME = 0, COL_FOLDER, COL_DATE, COL_BROWSER, COL_URL, COL_COUNT };
 
+// The titles are the window's strings.
 struct CColumnInfo {
-    int nTitleId;  // string resource of the title
-    const char* pszTitle;
     int nWidth;  // pixels; replaced by the stored width at start-up
     int nDir;    // initial sort direction
 };
@@ -73,7 +76,9 @@ public:
 
     CBookmarkArray m_bookmarks;  // owns every record, folders included
     int m_sortDir[COL_COUNT];    // +1 ascending, anything else descending
-    char m_szFilter[64] = {};    // upper case, at most 63 characters
+    // The filter keeps at most this many bytes of its text.
+    static constexpr std::size_t kMaxFilter = 63;
+    char m_szFilter[kMaxFilter + 1] = {};  // upper case
     bool m_bMSIE = false;
     bool m_bNetscape = false;
     bool m_bNSRegistry = false;
@@ -114,10 +119,8 @@ public:
     }
     // The records of the selected rows, in row order.
     virtual std::vector<CBookmark*> GetSelectedRows() const { return {}; }
-    virtual bool IsChecked(int nBox) const {
-        (void)nBox;
-        return false;
-    }
+    // The user's export choice for the next Save.
+    virtual CExportChoice GetExportChoice() const { return {}; }
     // The catalogue was rebuilt: fill the list through the current filter.
     virtual void RefillList() {}
 
@@ -133,7 +136,7 @@ public:
     void RunProfileChoice(CRegistry& registry);
 
     // Writes renames and removals back into both stores, exports the distinct
-    // bookmarks as the boxes say, and imports again.
+    // bookmarks as the export choice says, and imports again.
     void SaveChanges();
     // A rename in the list: the name for both stores; the old one is kept
     // until Save has renamed the file.
@@ -221,12 +224,20 @@ public:
     // Row order under g_sortKeys and pView->m_sortDir: negative when A goes first.
     static int CompareRows(const CBookmark* pA, const CBookmark* pB, const CTVLDlgBase* pView);
 
-    // Row filter: the text is cut to 63 characters and upper-cased.
+    // Row filter: the text is cut to kMaxFilter bytes and upper-cased.
     void SetFilter(std::string_view strText);
+    // The part of a text that the filter keeps.
+    static std::string_view FilterText(std::string_view strText) {
+        return strText.substr(0, kMaxFilter);
+    }
     bool PassesFilter(const CBookmark& bookmark) const;
-    // The records that are rows under the filter, in catalogue order. Returns
-    // the number of records that are rows without the filter.
-    int CollectRows(std::vector<CBookmark*>& rows) const;
+    // The rows of the list: the records that are rows and pass the filter, in
+    // row order. Returns the number of rows without the filter. The order of
+    // all rows is kept between calls, so a new filter only picks from it.
+    int SortedRows(std::vector<CBookmark*>& rows);
+    // The catalogue, the sort keys or a name changed: the next SortedRows
+    // orders the rows again.
+    void InvalidateRowOrder();
     // A click on a column header: the primary key's direction flips, any other
     // column becomes the primary key.
     void ClickColumn(int nColumn);
@@ -236,4 +247,11 @@ public:
     static std::string GetColumnText(const CBookmark& bookmark, int nColumn);
     static std::string FormatDate(CTime t, const char* pszFormat);
     static const char* BrowserText(const CBookmark& bookmark);
+
+private:
+    // Every record that is a row, in row order, while m_bOrderValid. Rows
+    // that compare equal keep their catalogue order, so filtering the sorted
+    // rows gives what sorting the filtered rows would.
+    std::vector<CBookmark*> m_order;
+    bool m_bOrderValid = false;
 };

@@ -150,17 +150,15 @@ public:
         m_bError = m_bError || kind == MSG_ERROR;
     }
     std::vector<CBookmark*> GetSelectedRows() const override { return m_selected; }
-    bool IsChecked(int nBox) const override {
-        return nBox == IDC_ADD_EXPLORER ? m_options.bAddToExplorer
-                                        : nBox == IDC_ADD_NETSCAPE && m_options.bAddToNetscape;
+    CExportChoice GetExportChoice() const override {
+        return {m_options.bAddToExplorer, m_options.bAddToNetscape};
     }
 
     // The rows of the list for a pattern, in the list's order.
     std::vector<CBookmark*> Rows(const std::string& strPattern, int& nTotal) {
         SetFilter(strPattern);
         std::vector<CBookmark*> rows;
-        nTotal = CollectRows(rows);
-        SortRowPointers(rows);
+        nTotal = SortedRows(rows);
         return rows;
     }
 

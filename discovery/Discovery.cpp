@@ -197,6 +197,7 @@ void CTVLDlgBase::ImportBookmarks() {
 void CTVLDlgBase::ReadStores() {
     ImportProgress(IMPORT_START);
     m_bookmarks.DeleteAll();
+    InvalidateRowOrder();
     ImportProgress(IMPORT_FAVORITES);
     ReadFavorites();
     ImportProgress(IMPORT_NETSCAPE);

@@ -248,19 +248,23 @@ void CheckMerged(const CTVLDlgBase& view, int nBefore) {
     Check(view.m_bookmarks.GetSize() + nBoth == nBefore);
 }
 
-// Without a filter every row is collected in catalogue order; with a piece of a
-// row's name as the filter, that row is still collected.
+// Without a filter every row is listed once, in row order; with a piece of a
+// row's name as the filter, that row is still listed.
 void CheckRows(CTVLDlgBase& view) {
     std::vector<CBookmark*> all;
     view.SetFilter("");
-    const int nTotal = view.CollectRows(all);
+    view.InvalidateRowOrder();
+    const int nTotal = view.SortedRows(all);
     Check(nTotal == static_cast<int>(all.size()));
-    int nNext = 0;
-    for (CBookmark* p : all) {
+    int nRows = 0;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        nRows += view.BookmarkAt(i)->IsRow() ? 1 : 0;
+    }
+    Check(nRows == nTotal);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        CBookmark* p = all[i];
         Check(p->IsRow());
-        const int nAt = view.m_bookmarks.IndexOf(p);
-        Check(nAt >= nNext);
-        nNext = nAt + 1;
+        Check(i == 0 || CTVLDlgBase::CompareRows(all[i - 1], p, &view) <= 0);
         for (int nCol = 0; nCol < COL_COUNT; ++nCol) {
             CTVLDlgBase::GetColumnText(*p, nCol);
         }
@@ -272,7 +276,7 @@ void CheckRows(CTVLDlgBase& view) {
         }
         view.SetFilter(std::string_view(p->m_strName).substr(p->m_strName.size() / 2));
         std::vector<CBookmark*> rows;
-        Check(view.CollectRows(rows) == nTotal);
+        Check(view.SortedRows(rows) == nTotal);
         bool bFound = false;
         for (const CBookmark* pRow : rows) {
             Check(view.PassesFilter(*pRow));

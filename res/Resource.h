@@ -2,8 +2,6 @@
 // are the numbers the settings, the tests and the string table agree on.
 #pragma once
 
-#include "catalogue/TVLDlgBase.h"  // IDC_ADD_EXPLORER, IDC_ADD_NETSCAPE
-
 // Dialog templates and the frame's menu, accelerators, tool bar and icon.
 constexpr int IDD_ABOUTBOX = 100;
 constexpr int IDR_MAINFRAME = 128;
@@ -17,6 +15,8 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int IDC_LIST = 1000;
 constexpr int IDC_STATUS_TEXT = 1002;
+constexpr int IDC_ADD_EXPLORER = 1004;
+constexpr int IDC_ADD_NETSCAPE = 1005;
 constexpr int IDC_FILTER = 1008;
 constexpr int IDC_USERS = 1009;
 constexpr int IDC_TIPS_TEXT = 1034;

@@ -189,15 +189,7 @@ protected:
     int Compare(const CBookmark& a, const CBookmark& b) const {
         return CTVLDlgBase::CompareRows(&a, &b, &m_view);
     }
-    // What a click on the header of column c does to the keys and directions.
-    void Click(int c) {
-        if (g_sortKeys[0] == c + 1) {
-            m_view.m_sortDir[c] = m_view.m_sortDir[c] == 1 ? -1 : 1;
-        } else {
-            std::copy_backward(g_sortKeys, g_sortKeys + 3, g_sortKeys + 4);
-            g_sortKeys[0] = c + 1;
-        }
-    }
+    void Click(int c) { m_view.ClickColumn(c); }
     std::string SortedNames() {
         std::vector<CBookmark*> rows;
         for (CBookmark& mark : m_rows) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -57,7 +58,10 @@ TEST(RowsFilter, MatchesNameUrlOrFolderInAnyCase) {
     }
 }
 
-TEST(RowsFilter, CollectRowsKeepsCatalogueOrderAndCountsWithoutFilter) {
+// The list's rows come from one cached order: a filter only picks from it, and
+// what changes the order (a header click, a rename, a new catalogue) rebuilds it.
+TEST(RowsFilter, SortedRowsFilterTheCachedOrderUntilItChanges) {
+    std::copy(kInitialSortKeys, kInitialSortKeys + 4, g_sortKeys);
     CTestView view;
     auto add = [&](std::uint32_t nFlags, const char* pszName, const char* pszURL,
                    CBookmark* pFolder) {
@@ -75,16 +79,32 @@ TEST(RowsFilter, CollectRowsKeepsCatalogueOrderAndCountsWithoutFilter) {
     CBookmark* pNews = add(BMF_NETSCAPE, "News", "http://news/", pRoot);
     add(BMF_MSIE | BMF_REMOVED, "Mailer", "http://mail/", pRoot);
     CBookmark* pInbox = add(BMF_MSIE | BMF_NETSCAPE, "Inbox", "http://in/", pWeb);
-    const struct {
-        const char* pszFilter;
-        std::vector<CBookmark*> rows;
-    } cases[] = {{"mail", {pZ, pInbox}}, {"", {pZ, pNews, pInbox}}, {"nothing", {}}};
-    for (const auto& c : cases) {
-        std::vector<CBookmark*> rows{pRoot};
-        view.SetFilter(c.pszFilter);
-        EXPECT_EQ(view.CollectRows(rows), 3) << c.pszFilter;
-        EXPECT_EQ(rows, c.rows) << c.pszFilter;
-    }
+    pNews->m_tAdded = 10;
+    auto rows = [&view](const char* pszFilter, int nTotal) {
+        std::vector<CBookmark*> result{nullptr};  // replaced, not appended to
+        view.SetFilter(pszFilter);
+        EXPECT_EQ(view.SortedRows(result), nTotal) << pszFilter;
+        return result;
+    };
+    // Newest first, then by name; the folder's name counts for the filter.
+    EXPECT_EQ(rows("", 3), (std::vector<CBookmark*>{pNews, pInbox, pZ}));
+    EXPECT_EQ(rows("mail", 3), (std::vector<CBookmark*>{pInbox, pZ}));
+    EXPECT_EQ(rows("nothing", 3), std::vector<CBookmark*>{});
+
+    view.ClickColumn(COL_NAME);
+    EXPECT_EQ(rows("", 3), (std::vector<CBookmark*>{pInbox, pNews, pZ}));
+    view.ClickColumn(COL_NAME);
+    EXPECT_EQ(rows("", 3), (std::vector<CBookmark*>{pZ, pNews, pInbox}));
+    view.RenameBookmark(*pZ, "Aardvark");
+    EXPECT_EQ(rows("", 3), (std::vector<CBookmark*>{pNews, pInbox, pZ}));
+    // A removal only flags the record; it leaves the rows at once.
+    pNews->m_nFlags |= BMF_REMOVED;
+    EXPECT_EQ(rows("", 2), (std::vector<CBookmark*>{pInbox, pZ}));
+    // A new catalogue: none of the old records may be listed.
+    view.m_bookmarks.DeleteAll();
+    view.InvalidateRowOrder();
+    EXPECT_EQ(rows("", 0), std::vector<CBookmark*>{});
+    std::copy(kInitialSortKeys, kInitialSortKeys + 4, g_sortKeys);
 }
 
 class RowsColumnText : public testing::Test {

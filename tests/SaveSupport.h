@@ -25,9 +25,7 @@ public:
         m_bNetscape = !m_strNSPath.empty();
         m_strNSFile = m_strNSPath;
     }
-    bool IsChecked(int nBox) const override {
-        return nBox == IDC_ADD_EXPLORER ? m_bAddExplorer : m_bAddNetscape;
-    }
+    CExportChoice GetExportChoice() const override { return {m_bAddExplorer, m_bAddNetscape}; }
 };
 
 // Local time is UTC while it lives.

@@ -270,6 +270,31 @@ TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
     }
 }
 
+// A failed Save does not read the stores again, yet it has deleted the removed
+// Favorites records: the list's rows must not hold them.
+TEST_F(SaveTest, FailedSaveLeavesNoDeletedRecordInTheRows) {
+    WriteFavorites(Generate(5, 6, "f", true));
+    m_dir.Write("profile/bookmark.htm", NetscapeText(Generate(6, 4, "n", true)));
+    Import();
+    std::vector<CBookmark*> rows;
+    ASSERT_EQ(m_view.SortedRows(rows), 10);
+    int nRemoved = 0;
+    for (CBookmark* p : rows) {
+        if (p->Origin() == 1 && nRemoved < 2) {
+            p->m_nFlags |= BMF_REMOVED;
+            ++nRemoved;
+        }
+    }
+    m_fs.m_bFailInstall = true;
+    m_view.SaveChanges();
+    m_fs.m_bFailInstall = false;
+    ASSERT_EQ(m_view.m_messages.size(), 1u);
+    EXPECT_EQ(m_view.SortedRows(rows), 8);
+    for (CBookmark* p : rows) {
+        EXPECT_GE(m_view.m_bookmarks.IndexOf(p), 0);
+    }
+}
+
 // A full disk at every offset of the new file: each time the old file stays
 // byte for byte, alone, and no backup is claimed.
 TEST_F(SaveTest, FullDiskAtEveryOffset) {

@@ -10,6 +10,7 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -33,17 +34,39 @@ int CompareRowsOfView(std::intptr_t lParam1, std::intptr_t lParam2, std::intptr_
                                     reinterpret_cast<const CTVLDlgBase*>(lParamSort));
 }
 
+// The columns' titles, in column order.
+constexpr int kColumnTitles[COL_COUNT] = {IDS_COLUMN_NAME, IDS_COLUMN_FOLDER, IDS_COLUMN_DATE,
+                                          IDS_COLUMN_BROWSER, IDS_COLUMN_URL};
+
 CBookmark* RecordOf(std::intptr_t lParam) {
     return reinterpret_cast<CBookmark*>(lParam);
 }
 
+// When a command may be carried out.
+enum ECommandRule { CMD_ALWAYS, CMD_ANY_SELECTED, CMD_ONE_SELECTED };
+
+struct CCommand {
+    int nId;
+    void (*pfnRun)(CTVLDlg& view);
+    ECommandRule rule;
+};
+
+// Every command of the form view, however it comes: menu, tool bar,
+// accelerator, context menu or Enter.
+const CCommand kCommands[] = {
+    {IDOK, [](CTVLDlg& view) { view.OpenLink(false); }, CMD_ONE_SELECTED},
+    {ID_OPEN, [](CTVLDlg& view) { view.OpenLink(false); }, CMD_ALWAYS},
+    {ID_OPEN_NEW_WINDOW, [](CTVLDlg& view) { view.OpenLink(true); }, CMD_ALWAYS},
+    {ID_BOOKMARKS_REMOVE, [](CTVLDlg& view) { view.OnRemove(); }, CMD_ANY_SELECTED},
+    {ID_BOOKMARKS_SAVE, [](CTVLDlg& view) { view.SaveChanges(); }, CMD_ALWAYS},
+    {ID_BOOKMARKS_CREATEHTML, [](CTVLDlg& view) { view.OnCreateHtmlFile(); }, CMD_ANY_SELECTED},
+    {ID_EDIT_COPY_URLS, [](CTVLDlg& view) { view.CopySelectionToClipboard(); }, CMD_ANY_SELECTED},
+    {ID_EDIT_SELECT_ALL, [](CTVLDlg& view) { view.OnSelectAll(); }, CMD_ALWAYS},
+};
+
 // The filter box's text as the program's bytes, cut as the filter is.
 std::string FilterBytes(const wxString& strText) {
-    std::string str = TextToBytes(strText, false);
-    if (str.size() > 63) {
-        str.resize(63);
-    }
-    return str;
+    return std::string(CTVLDlgBase::FilterText(TextToBytes(strText, false)));
 }
 
 }  // namespace
@@ -56,7 +79,21 @@ CTVLDlg::CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory)
         const wxSize size = GetClientSize();
         ResizeList(size.x, size.y);
     });
-    Bind(wxEVT_MENU, &CTVLDlg::OnCommand, this);
+    for (const CCommand& command : kCommands) {
+        // A command its rule disables is not carried out, however it came.
+        Bind(
+            wxEVT_MENU,
+            [this, &command](wxCommandEvent&) {
+                if (IsCommandEnabled(command.nId)) {
+                    command.pfnRun(*this);
+                }
+            },
+            command.nId);
+        Bind(
+            wxEVT_UPDATE_UI,
+            [this](wxUpdateUIEvent& event) { event.Enable(IsCommandEnabled(event.GetId())); },
+            command.nId);
+    }
     // Enter opens the focused row, as the form's default command; not while
     // a name is being edited, where it ends the edit.
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
@@ -70,7 +107,6 @@ CTVLDlg::CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory)
         }
         event.Skip();
     });
-    Bind(wxEVT_UPDATE_UI, &CTVLDlg::OnUpdateCommand, this);
 }
 
 CTVLDlg::~CTVLDlg() {
@@ -172,7 +208,7 @@ void CTVLDlg::OnInitialUpdate() {
 
 void CTVLDlg::InsertColumns() {
     for (int i = 0; i < COL_COUNT; ++i) {
-        m_list->InsertColumn(i, LoadResString(g_columns[i].nTitleId), g_columns[i].nWidth);
+        m_list->InsertColumn(i, LoadResString(kColumnTitles[i]), g_columns[i].nWidth);
         m_sortDir[i] = g_columns[i].nDir;
     }
     m_szFilter[0] = '\0';
@@ -220,30 +256,13 @@ void CTVLDlg::SortRows() {
 
 void CTVLDlg::FillList() {
     wxBusyCursor wait;
+    std::vector<CBookmark*> rows;
+    const int nTotal = SortedRows(rows);
     m_list->BeginUpdate();
     m_list->DeleteAllItems();
-    // Rows that compare equal keep their catalogue order, so filtering the
-    // sorted rows gives what sorting the filtered rows would.
-    if (!m_bOrderValid) {
-        m_order.clear();
-        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
-            if (BookmarkAt(i)->IsRow()) {
-                m_order.push_back(BookmarkAt(i));
-            }
-        }
-        SortRowPointers(m_order);
-        m_bOrderValid = true;
-    }
     int nRow = 0;
-    int nTotal = 0;
-    for (CBookmark* pMark : m_order) {
-        if (!pMark->IsRow()) {
-            continue;
-        }
-        ++nTotal;
-        if (PassesFilter(*pMark)) {
-            m_list->InsertItem(nRow++, reinterpret_cast<std::intptr_t>(pMark));
-        }
+    for (CBookmark* pMark : rows) {
+        m_list->InsertItem(nRow++, reinterpret_cast<std::intptr_t>(pMark));
     }
     m_nShown = nRow;
     m_list->EndUpdate();
@@ -285,8 +304,6 @@ void CTVLDlg::OnListClick() {
 }
 
 void CTVLDlg::RefillList() {
-    // The catalogue is new: its records, and so the row order, are.
-    m_bOrderValid = false;
     OnFilterEditChange();
 }
 
@@ -295,7 +312,6 @@ void CTVLDlg::OnColumnClick(int nColumn) {
         return;
     }
     ClickColumn(nColumn);
-    m_bOrderValid = false;
     SortRows();
 }
 
@@ -305,18 +321,17 @@ bool CTVLDlg::OnEndLabelEdit(int nItem, const std::string* pstrText) {
         return false;
     }
     RenameBookmark(*pMark, *pstrText);
-    m_bOrderValid = false;
     return true;
 }
 
 bool CTVLDlg::IsCommandEnabled(int nId) const {
+    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [nId](const CCommand& command) { return command.nId == nId; });
     const int nSelected = m_list->GetRows().GetSelectedCount();
-    switch (nId) {
-        case ID_BOOKMARKS_REMOVE:
-        case ID_BOOKMARKS_CREATEHTML:
-        case ID_EDIT_COPY_URLS:
+    switch (it != std::end(kCommands) ? it->rule : CMD_ALWAYS) {
+        case CMD_ANY_SELECTED:
             return nSelected != 0;
-        case IDOK:
+        case CMD_ONE_SELECTED:
             return nSelected == 1;
         default:
             return true;
@@ -340,66 +355,6 @@ void CTVLDlg::OnSelectAll() {
         m_list->SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
     }
     m_list->EndUpdate();
-}
-
-void CTVLDlg::OnCommand(wxCommandEvent& event) {
-    const int nId = event.GetId();
-    switch (nId) {
-        case IDOK:
-        case ID_OPEN:
-        case ID_OPEN_NEW_WINDOW:
-        case ID_BOOKMARKS_REMOVE:
-        case ID_BOOKMARKS_SAVE:
-        case ID_BOOKMARKS_CREATEHTML:
-        case ID_EDIT_COPY_URLS:
-        case ID_EDIT_SELECT_ALL:
-            break;
-        default:
-            event.Skip();
-            return;
-    }
-    // A command its rule disables is not carried out, however it came.
-    if (!IsCommandEnabled(nId)) {
-        return;
-    }
-    switch (nId) {
-        case IDOK:
-        case ID_OPEN:
-            OpenLink(false);
-            break;
-        case ID_OPEN_NEW_WINDOW:
-            OpenLink(true);
-            break;
-        case ID_BOOKMARKS_REMOVE:
-            OnRemove();
-            break;
-        case ID_BOOKMARKS_SAVE:
-            SaveChanges();
-            break;
-        case ID_BOOKMARKS_CREATEHTML:
-            OnCreateHtmlFile();
-            break;
-        case ID_EDIT_COPY_URLS:
-            CopySelectionToClipboard();
-            break;
-        default:
-            OnSelectAll();
-    }
-}
-
-void CTVLDlg::OnUpdateCommand(wxUpdateUIEvent& event) {
-    switch (event.GetId()) {
-        case ID_BOOKMARKS_REMOVE:
-        case ID_BOOKMARKS_CREATEHTML:
-        case ID_EDIT_COPY_URLS:
-        case ID_EDIT_SELECT_ALL:
-        case ID_BOOKMARKS_SAVE:
-        case IDOK:
-            event.Enable(IsCommandEnabled(event.GetId()));
-            break;
-        default:
-            event.Skip();
-    }
 }
 
 void CTVLDlg::MarkStoreMissing(std::uint32_t nStore) {
@@ -461,11 +416,8 @@ std::vector<CBookmark*> CTVLDlg::GetSelectedRows() const {
     return rows;
 }
 
-bool CTVLDlg::IsChecked(int nBox) const {
-    const wxCheckBox* pBox = nBox == IDC_ADD_EXPLORER   ? m_checkExplorer
-                             : nBox == IDC_ADD_NETSCAPE ? m_checkNetscape
-                                                        : nullptr;
-    return pBox != nullptr && pBox->IsChecked();
+CExportChoice CTVLDlg::GetExportChoice() const {
+    return {m_checkExplorer->IsChecked(), m_checkNetscape->IsChecked()};
 }
 
 void CTVLDlg::OpenLink(bool bNewWindow) {

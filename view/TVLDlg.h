@@ -12,7 +12,6 @@
 class wxCheckBox;
 class wxComboBox;
 class wxMenu;
-class wxUpdateUIEvent;
 class CStatusDlg;
 class CPatternHistory;
 
@@ -61,7 +60,7 @@ public:
     void ImportProgress(EImportStep step) override;
     void ShowMessage(const std::string& strText, EMessageKind kind) override;
     std::vector<CBookmark*> GetSelectedRows() const override;
-    bool IsChecked(int nBox) const override;
+    CExportChoice GetExportChoice() const override;
     void RefillList() override;
 
 private:
@@ -70,14 +69,8 @@ private:
     void ResizeList(int cx, int cy);
     void FindBrowser();
     void SetStatusPane(int nPane, int nValue);
-    void OnCommand(wxCommandEvent& event);
-    void OnUpdateCommand(wxUpdateUIEvent& event);
 
     CStatusDlg* m_pStatusDlg = nullptr;
-    // Every row record of the catalogue in row order; rebuilt when the
-    // catalogue, the sort keys or a name change, so a new filter only picks.
-    std::vector<CBookmark*> m_order;
-    bool m_bOrderValid = false;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
 };

@@ -128,6 +128,7 @@ void CTVLDlgBase::RenameBookmark(CBookmark& bookmark, const std::string& strName
         bookmark.m_strOrigName = bookmark.m_strName;
     }
     bookmark.m_strName = strName;
+    InvalidateRowOrder();
     if (bookmark.m_pNSCopy) {
         bookmark.m_pNSCopy->strName = strName;
     }
@@ -171,6 +172,9 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
                 pTree->RemoveFile(place.dirs, place.strFile);
             }
             delete pMark;
+            // The row order must not keep the deleted record, also when the
+            // stores are not read again because the Netscape file failed.
+            InvalidateRowOrder();
             continue;
         }
         if (bFavorites && !pMark->m_strOrigName.empty()) {
@@ -183,7 +187,7 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
     }
     m_bookmarks.SetSize(nKept);
 
-    if (!IsChecked(IDC_ADD_EXPLORER)) {
+    if (!GetExportChoice().bAddToExplorer) {
         return;
     }
     CJoinIndex held(true);
@@ -259,7 +263,7 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
     }
     CBookmark exportRoot;
     CBookmarkArray exports;
-    if (IsChecked(IDC_ADD_NETSCAPE)) {
+    if (GetExportChoice().bAddToNetscape) {
         BuildExportList(selected, parts, exportRoot, exports);
     }
     CTextFileWriter file(*pFile);
