@@ -477,7 +477,7 @@ std::string RegistryFilePath() {
     if (pszFile != nullptr && *pszFile != '\0') {
         return pszFile;
     }
-    return XdgUserDir("XDG_CONFIG_HOME", "/.config") + "/tavrel/registry.reg";
+    return ConfigFilePath("registry.reg");
 }
 
 std::string ExpandEnvironmentStrings(std::string_view strText) {

@@ -3,6 +3,17 @@
 #include <cstdlib>
 #include <sstream>
 
+namespace {
+
+// The user's own directory of a kind: the variable, else HOME and the default
+// below it ("XDG_CONFIG_HOME", "/.config").
+std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
+    const std::string strHome = GetEnv(pszHomeVar);
+    return strHome.empty() ? GetEnv("HOME") + pszHomeDefault : strHome;
+}
+
+}  // namespace
+
 std::string GetEnv(const char* pszName) {
     const char* psz = std::getenv(pszName);
     return psz != nullptr ? psz : "";
@@ -34,7 +45,6 @@ std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefa
     return dirs;
 }
 
-std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
-    const std::string strHome = GetEnv(pszHomeVar);
-    return strHome.empty() ? GetEnv("HOME") + pszHomeDefault : strHome;
+std::string ConfigFilePath(const char* pszName) {
+    return XdgUserDir("XDG_CONFIG_HOME", "/.config") + "/tavrel/" + pszName;
 }

@@ -132,7 +132,7 @@ wxConfigBase* InstallSettings() {
 }
 
 std::string SettingsFilePath() {
-    return XdgUserDir("XDG_CONFIG_HOME", "/.config") + "/tavrel/settings.conf";
+    return ConfigFilePath("settings.conf");
 }
 
 int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) {
