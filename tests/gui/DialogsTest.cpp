@@ -17,10 +17,9 @@
 #include <algorithm>
 
 #include "res/Resource.h"
+#include "tests/gui/GuiTest.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Dialogs.h"
-
-extern wxFrame* g_pTestFrame;
 
 namespace {
 

@@ -11,10 +11,9 @@
 #include <memory>
 #include <vector>
 
+#include "tests/gui/GuiTest.h"
 #include "ui/WxText.h"
 #include "view/ListCtrlEx.h"
-
-extern wxFrame* g_pTestFrame;
 
 namespace {
 
