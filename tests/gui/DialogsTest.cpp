@@ -15,6 +15,7 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "res/Resource.h"
 #include "tests/gui/GuiTest.h"
@@ -22,6 +23,8 @@
 #include "ui/Dialogs.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 template <typename T = wxWindow>
 T* Control(wxWindow* pParent, int nId) {
@@ -231,7 +234,8 @@ TEST(StatusDlg, OtherWindowsAreNotDrawnMeanwhile) {
         wxPaintDC dc(pOther);
         bPainted = true;
     });
-    Yield(100);
+    // Drawn once when nothing holds it back, so that not being drawn below means something.
+    ASSERT_TRUE(WaitFor([&bPainted] { return bPainted; }, 5s));
     auto* pStatus = new CStatusDlg(nullptr);
     for (const char* pszText : kStatusTexts) {
         bPainted = false;
@@ -240,10 +244,7 @@ TEST(StatusDlg, OtherWindowsAreNotDrawnMeanwhile) {
         EXPECT_FALSE(bPainted) << pszText;
     }
     pStatus->Destroy();
-    for (int i = 0; i < 200 && !bPainted; ++i) {
-        Yield(10);
-    }
-    EXPECT_TRUE(bPainted);  // only put off
+    EXPECT_TRUE(WaitFor([&bPainted] { return bPainted; }, 5s));  // only put off
     pOther->Destroy();
 }
 
