@@ -17,20 +17,20 @@
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
-#include <wx/utils.h>
+#include <wx/weakref.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
 #include "app/TavrelDoc.h"
 #include "res/Resource.h"
 #include "tests/TestSupport.h"
+#include "tests/gui/GuiTest.h"
 #include "ui/Dialogs.h"
 #include "ui/Settings.h"
 #include "view/PatternHistory.h"
@@ -39,6 +39,8 @@
 extern char** environ;
 
 namespace {
+
+using namespace std::chrono_literals;
 
 // Nine Netscape bookmarks; one Favorites shortcut, newer than all of them.
 constexpr const char* kNetscapeFile =
@@ -132,14 +134,15 @@ protected:
         if (m_pFrame == nullptr) {
             return;
         }
+        const wxWeakRef<CMainFrame> pFrame(m_pFrame);
         m_pFrame->Close(true);
         wxConfigBase::Get()->Flush();
         delete m_pDoc;
         m_pDoc = nullptr;
         m_pFrame = nullptr;
         m_pView = nullptr;
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->ProcessIdle();
+        // A closed frame is deleted when the loop next goes idle.
+        EXPECT_TRUE(WaitFor([&pFrame] { return pFrame.get() == nullptr; }, 5s));
     }
 
     const CListRows& Rows() const { return m_pView->m_list->GetRows(); }
@@ -450,18 +453,15 @@ TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, strProgram.c_str(), nullptr, nullptr, argv, environ), 0);
     int nStatus = -1;
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < tEnd) {
-        wxTheApp->Yield(true);
-        int nChild = 0;
-        if (nStatus == -1 && waitpid(pid, &nChild, WNOHANG) == pid) {
-            nStatus = nChild;
-        }
-        if (nStatus != -1 && bActivated) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    WaitFor(
+        [&] {
+            int nChild = 0;
+            if (nStatus == -1 && waitpid(pid, &nChild, WNOHANG) == pid) {
+                nStatus = nChild;
+            }
+            return nStatus != -1 && bActivated;
+        },
+        20s);
     if (nStatus == -1) {
         kill(pid, SIGKILL);
         waitpid(pid, &nStatus, 0);
@@ -492,8 +492,8 @@ protected:
     // What the program got, once it has run; empty when it did not.
     std::string Args(const std::string& strRel, bool bWait = true) const {
         const std::string strPath = m_dir / (strRel + ".args");
-        for (int i = 0; bWait && i < 300 && !std::filesystem::exists(strPath); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (bWait) {
+            WaitFor([&strPath] { return std::filesystem::exists(strPath); }, 3s);
         }
         return std::filesystem::exists(strPath) ? ReadFileBytes(strPath) : std::string();
     }

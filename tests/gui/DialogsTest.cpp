@@ -11,18 +11,19 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/time.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "res/Resource.h"
+#include "tests/gui/GuiTest.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Dialogs.h"
 
-extern wxFrame* g_pTestFrame;
-
 namespace {
+
+using namespace std::chrono_literals;
 
 template <typename T = wxWindow>
 T* Control(wxWindow* pParent, int nId) {
@@ -71,14 +72,6 @@ void PressEscape(wxDialog& dlg) {
     wxKeyEvent event(wxEVT_CHAR_HOOK);
     event.m_keyCode = WXK_ESCAPE;
     dlg.GetEventHandler()->ProcessEvent(event);
-}
-
-void Yield(int nMs) {
-    const wxLongLong tEnd = wxGetLocalTimeMillis() + nMs;
-    while (wxGetLocalTimeMillis() < tEnd) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(5);
-    }
 }
 
 TEST(DialogTemplate, TheFormGetsItsFilterAndCheckBoxesButNotTheList) {
@@ -165,14 +158,17 @@ TEST(TipsDlg, EnterBreaksTheLineInsteadOfClosing) {
     wxTextCtrl* pEdit = TipsEdit(dlg);
     pEdit->SetFocus();
     pEdit->SetInsertionPoint(0);
-    Yield(200);
+    // Real key presses, so that the toolkit decides where Enter goes; they
+    // reach the window that has the keyboard focus.
+    ASSERT_TRUE(WaitFor([&] { return dlg.IsActive() && wxWindow::FindFocus() == pEdit; }, 5s))
+        << "the dialog never got the keyboard focus";
     wxUIActionSimulator sim;
     sim.Text("abc");
     sim.Char(WXK_RETURN);
-    Yield(300);
-    if (!pEdit->GetValue().StartsWith("abc")) {
-        GTEST_SKIP() << "no keyboard input reaches the window on this display";
-    }
+    // Enter has been handled once it has either broken the line or ended the dialog.
+    EXPECT_TRUE(
+        WaitFor([&] { return pEdit->GetValue().StartsWith("abc\n") || !dlg.IsShown(); }, 5s))
+        << "the keys did not arrive: " << pEdit->GetValue().Left(20);
     EXPECT_TRUE(pEdit->GetValue().StartsWith("abc\nThe primary purpose"));
     EXPECT_TRUE(dlg.IsShown());
 }
@@ -232,7 +228,8 @@ TEST(StatusDlg, OtherWindowsAreNotDrawnMeanwhile) {
         wxPaintDC dc(pOther);
         bPainted = true;
     });
-    Yield(100);
+    // Drawn once when nothing holds it back, so that not being drawn below means something.
+    ASSERT_TRUE(WaitFor([&bPainted] { return bPainted; }, 5s));
     auto* pStatus = new CStatusDlg(nullptr);
     for (const char* pszText : kStatusTexts) {
         bPainted = false;
@@ -241,10 +238,7 @@ TEST(StatusDlg, OtherWindowsAreNotDrawnMeanwhile) {
         EXPECT_FALSE(bPainted) << pszText;
     }
     pStatus->Destroy();
-    for (int i = 0; i < 200 && !bPainted; ++i) {
-        Yield(10);
-    }
-    EXPECT_TRUE(bPainted);  // only put off
+    EXPECT_TRUE(WaitFor([&bPainted] { return bPainted; }, 5s));  // only put off
     pOther->Destroy();
 }
 

@@ -6,17 +6,26 @@
 #include <wx/imaglist.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
-#include <wx/utils.h>
+#include <wx/timer.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
+#include "tests/gui/GuiTest.h"
 #include "ui/WxText.h"
 #include "view/ListCtrlEx.h"
 
-extern wxFrame* g_pTestFrame;
-
 namespace {
+
+using namespace std::chrono_literals;
+
+// A one-shot timer that only records that it has run.
+class CFlagTimer : public wxTimer {
+public:
+    void Notify() override { m_bFired = true; }
+    bool m_bFired = false;
+};
 
 struct CRecorded {
     wxEventType type;
@@ -264,24 +273,19 @@ TEST_F(ListCtrlExTest, ASecondSlowClickOnTheFocusedRowEditsItsLabel) {
     Click(3);
     EXPECT_EQ(m_pList->GetEditControl(), nullptr);
     Click(3);
-    const wxDateTime tEnd = wxDateTime::UNow() + wxTimeSpan::Seconds(5);
-    while (m_pList->GetEditControl() == nullptr && wxDateTime::UNow() < tEnd) {
-        wxTheApp->Yield();
-        wxMilliSleep(10);
-    }
-    ASSERT_NE(m_pList->GetEditControl(), nullptr);
+    ASSERT_TRUE(WaitFor([this] { return m_pList->GetEditControl() != nullptr; }, 5s));
     EXPECT_EQ(m_pList->GetEditControl()->GetValue(), "Row 3");
     m_pList->EndEditLabel(true);
 
-    // A double click is not an edit.
+    // A double click is not an edit: still none once twice the double-click
+    // time has passed since, when the edit's timer would long have run.
     Click(1);
     Click(1);
     Mouse(wxEVT_LEFT_DCLICK, m_pList->GetRowHeight() + 2);
-    const wxDateTime tWait = wxDateTime::UNow() + wxTimeSpan::Milliseconds(800);
-    while (wxDateTime::UNow() < tWait) {
-        wxTheApp->Yield();
-        wxMilliSleep(10);
-    }
+    const int nMsec = wxSystemSettings::GetMetric(wxSYS_DCLICK_MSEC);
+    CFlagTimer later;
+    later.StartOnce(2 * (nMsec > 0 ? nMsec : 500));
+    ASSERT_TRUE(WaitFor([&later] { return later.m_bFired; }, 5s));
     EXPECT_EQ(m_pList->GetEditControl(), nullptr);
 }
 

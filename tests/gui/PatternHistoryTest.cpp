@@ -6,11 +6,10 @@
 #include <cstdlib>
 
 #include "tests/TestSupport.h"
+#include "tests/gui/GuiTest.h"
 #include "ui/Settings.h"
 #include "ui/WxText.h"
 #include "view/PatternHistory.h"
-
-extern wxFrame* g_pTestFrame;
 
 namespace {
 
