@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/MainFrame.h"
 #include "app/TavrelDoc.h"
@@ -80,23 +81,31 @@ void BM_StartUp(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Types "mail" one letter at a time and deletes it again; each step is one
+// Types a word one letter at a time and deletes it again; each step is one
 // character.
-void BM_TypeCharacter(benchmark::State& state) {
+void TypeSteps(benchmark::State& state, const std::vector<wxString>& steps) {
     CWindow window;
     window.Open();
     CTVLDlg* pView = window.pFrame->GetView();
-    const char* const steps[] = {"m", "ma", "mai", "mail", "mai", "ma", "m", ""};
     std::size_t nStep = 0;
     for (auto _ : state) {
         pView->m_comboFilter->SetValue(steps[nStep]);
         pView->m_list->GetBody()->Update();
-        nStep = (nStep + 1) % std::size(steps);
+        nStep = (nStep + 1) % steps.size();
     }
     state.counters["rows"] = pView->m_nShown;
     window.Close();
 }
+
+void BM_TypeCharacter(benchmark::State& state) {
+    TypeSteps(state, {"m", "ma", "mai", "mail", "mai", "ma", "m", ""});
+}
+// Beyond ASCII every name is decoded and folded: "\u00FCb" finds "\u00DCbersicht".
+void BM_TypeNonAscii(benchmark::State& state) {
+    TypeSteps(state, {L"\u00FC", L"\u00FCb", L"\u00FCbe", L"\u00FCb", L"\u00FC", ""});
+}
 BENCHMARK(BM_TypeCharacter)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_TypeNonAscii)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 }  // namespace
 

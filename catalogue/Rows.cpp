@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "catalogue/TVLDlgBase.h"
+#include "catalogue/TextCase.h"
 
 CColumnInfo g_columns[COL_COUNT] = {{300, 1}, {100, 1}, {70, -1}, {35, 1}, {800, 1}};
 
@@ -44,6 +45,18 @@ bool ContainsUpper(const std::string& strText, const char* pszUpper, std::size_t
     return false;
 }
 
+// Whether the folded filter occurs in the text, decoded and folded. Text
+// that is all ASCII cannot hold a letter beyond it.
+bool ContainsFolded(const std::string& strText, const std::u32string& strFolded) {
+    if (std::all_of(strText.begin(), strText.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return false;
+    }
+    thread_local std::u32string strChars;
+    FoldText(strText, strChars);
+    return strChars.find(strFolded) != std::u32string::npos;
+}
+
 }  // namespace
 
 CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetPosixFileSystem()) {
@@ -53,17 +66,38 @@ CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetPosixFileSystem()) {
 }
 
 void CTVLDlgBase::SetFilter(std::string_view strText) {
-    const std::size_t n = FilterText(strText).size();
-    for (std::size_t i = 0; i < n; ++i) {
-        m_szFilter[i] = FoldUpper(strText[i]);
+    const std::string_view strKept = FilterText(strText);
+    for (std::size_t i = 0; i < strKept.size(); ++i) {
+        m_szFilter[i] = FoldUpper(strKept[i]);
     }
-    m_szFilter[n] = '\0';
+    m_szFilter[strKept.size()] = '\0';
+    m_strFilterFolded.clear();
+    if (!std::all_of(strKept.begin(), strKept.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        FoldText(strKept, m_strFilterFolded);
+    }
+}
+
+std::string_view CTVLDlgBase::FilterText(std::string_view strText) {
+    std::size_t n = std::min(strText.size(), kMaxFilter);
+    if (n < strText.size() && IsValidUtf8(strText)) {
+        while (n > 0 && (static_cast<unsigned char>(strText[n]) & 0xC0) == 0x80) {
+            --n;
+        }
+    }
+    return strText.substr(0, n);
 }
 
 bool CTVLDlgBase::PassesFilter(const CBookmark& bookmark) const {
     const std::size_t nLen = std::strlen(m_szFilter);
     if (nLen == 0) {
         return true;
+    }
+    if (!m_strFilterFolded.empty()) {
+        return ContainsFolded(bookmark.m_strName, m_strFilterFolded) ||
+               ContainsFolded(bookmark.m_strURL, m_strFilterFolded) ||
+               (bookmark.m_pFolder != nullptr &&
+                ContainsFolded(bookmark.m_pFolder->m_strName, m_strFilterFolded));
     }
     return ContainsUpper(bookmark.m_strName, m_szFilter, nLen) ||
            ContainsUpper(bookmark.m_strURL, m_szFilter, nLen) ||

@@ -79,6 +79,8 @@ public:
     // The filter keeps at most this many bytes of its text.
     static constexpr std::size_t kMaxFilter = 63;
     char m_szFilter[kMaxFilter + 1] = {};  // upper case
+    // The filter as case-folded characters, for a filter that is not ASCII.
+    std::u32string m_strFilterFolded;
     bool m_bMSIE = false;
     bool m_bNetscape = false;
     bool m_bNSRegistry = false;
@@ -224,12 +226,13 @@ public:
     // Row order under g_sortKeys and pView->m_sortDir: negative when A goes first.
     static int CompareRows(const CBookmark* pA, const CBookmark* pB, const CTVLDlgBase* pView);
 
-    // Row filter: the text is cut to kMaxFilter bytes and upper-cased.
+    // Row filter: the text is cut to kMaxFilter bytes and upper-cased. A
+    // filter that is not ASCII matches in either encoding and without case
+    // for the letters beyond ASCII too.
     void SetFilter(std::string_view strText);
-    // The part of a text that the filter keeps.
-    static std::string_view FilterText(std::string_view strText) {
-        return strText.substr(0, kMaxFilter);
-    }
+    // The part of a text that the filter keeps; UTF-8 is not cut inside a
+    // character.
+    static std::string_view FilterText(std::string_view strText);
     bool PassesFilter(const CBookmark& bookmark) const;
     // The rows of the list: the records that are rows and pass the filter, in
     // row order. Returns the number of rows without the filter. The order of

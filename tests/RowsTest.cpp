@@ -16,6 +16,11 @@ TEST(RowsFilter, SetFilterCutsTo63AndUpperCasesOnlyAToZ) {
     EXPECT_EQ(std::string(view.m_szFilter), "AZ`{@[AZ09-\xE9~");
     view.SetFilter("");
     EXPECT_EQ(std::string(view.m_szFilter), "");
+    // UTF-8 is cut before a character that does not fit whole; other bytes at 63.
+    view.SetFilter(std::string(62, 'a') + "\xC3\xBC");
+    EXPECT_EQ(std::string(view.m_szFilter), std::string(62, 'A'));
+    view.SetFilter(std::string(62, 'a') + "\xFC\xFC");
+    EXPECT_EQ(std::string(view.m_szFilter), std::string(62, 'A') + "\xFC");
 }
 
 TEST(RowsFilter, MatchesNameUrlOrFolderInAnyCase) {
@@ -44,6 +49,22 @@ TEST(RowsFilter, MatchesNameUrlOrFolderInAnyCase) {
         {"ba", "Ab", "http://x/", nullptr, false},
         {"b", "aaaB", "http://x/", nullptr, true},
         {"1a", "x11A", "http://x/", nullptr, true},
+        // Beyond ASCII: either encoding on either side, letters without case.
+        {"z\xC3\xBC", "Stadt Z\xFCrich", "http://x/", nullptr, true},
+        {"Z\xC3\x9C", "stadt z\xC3\xBCrich", "http://x/", nullptr, true},
+        {"z\xC3\xBC", "Stadt Zurich", "http://x/", nullptr, false},
+        {"\xC5\xA1\xC5\xBE", "\x8A\x8E", "http://x/", nullptr, true},
+        {"\xC5\x93\xC3\xBF", "c\x8C\x9F", "http://x/", nullptr, true},
+        {"\xC5\x82\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x81\xC3\x93"
+         "D\xC5\xB9",
+         "http://x/", nullptr, true},
+        {"\xD0\xBC\xD0\xB8\xD1\x80", "\xD0\x9C\xD0\x98\xD0\xA0", "http://x/", nullptr, true},
+        {"\xC3\xBC", "Post", "http://x/\xC3\x9C", nullptr, true},
+        {"\xC3\xA9", "Post", "http://x/", "Caf\xC3\x89", true},
+        {"\xC3\x9F", "STRASSE", "http://x/", nullptr, false},
+        {"\xC3\xA9", "cafe", "http://caf\xC3\xA8/", "Caf\xC3\xA8", false},
     };
     for (const auto& c : cases) {
         CTestView view;
