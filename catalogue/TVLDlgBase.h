@@ -138,8 +138,15 @@ public:
     void RunProfileChoice(CRegistry& registry);
 
     // Writes renames and removals back into both stores, exports the distinct
-    // bookmarks as the export choice says, and imports again.
+    // bookmarks as the export choice says, and imports again. Its failures
+    // are shown together in one message.
     void SaveChanges();
+    // A failure of the running Save, or a message of its own outside one.
+    void ReportError(const std::string& strText);
+    // The failures of one Save listed in one text: the first kMaxListed, then
+    // how many more there were.
+    static constexpr std::size_t kMaxListed = 20;
+    static std::string FailureList(const std::vector<std::string>& failures);
     // A rename in the list: the name for both stores; the old one is kept
     // until Save has renamed the file.
     void RenameBookmark(CBookmark& bookmark, const std::string& strName);
@@ -252,6 +259,15 @@ public:
     static const char* BrowserText(const CBookmark& bookmark);
 
 private:
+    // The body of SaveChanges; false when the stores are not read again.
+    bool WriteChanges();
+
+    // What a running Save has to say: its failures, then the backup it made.
+    struct CSaveReport {
+        std::vector<std::string> failures;
+        std::string strBackup;
+    };
+    CSaveReport* m_pSaveReport = nullptr;
     // Every record that is a row, in row order, while m_bOrderValid. Rows
     // that compare equal keep their catalogue order, so filtering the sorted
     // rows gives what sorting the filtered rows would.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <sstream>
 
 #include "tests/SaveSupport.h"
 
@@ -162,6 +163,27 @@ TEST_F(SaveTest, RemovalsAndRenamesReachBothStores) {
 // A name with a separator, and a folder named "." or "..", never becomes a
 // path: export and rename fail and nothing appears outside the Favorites
 // tree. A bookmark named ".." is the file "...url", an ordinary name.
+// However many files a Save cannot write, it shows one message: the first
+// twenty failures and how many more there were; the backup has its own.
+TEST_F(SaveTest, OneSaveShowsItsFailuresInOneMessage) {
+    std::string strList = kHeader + "<DL><p>\r\n";
+    for (int i = 0; i < 23; ++i) {
+        strList += "<DT><A HREF=\"http://" + std::to_string(i) + "/\">Index of /" +
+                   std::to_string(i) + "</A>\r\n";
+    }
+    m_dir.Write("profile/bookmark.htm", strList + "</DL><p>\r\n");
+    Import();
+    m_view.m_bAddExplorer = true;
+    m_view.SaveChanges();
+    ASSERT_EQ(m_view.m_messages.size(), 2u);
+    const std::string& strFailures = m_view.m_messages[0];
+    EXPECT_EQ(std::count(strFailures.begin(), strFailures.end(), '\n'), 20);
+    EXPECT_EQ(strFailures.rfind("Cannot create the file \"" + m_strFav, 0), 0u);
+    EXPECT_EQ(strFailures.substr(strFailures.rfind('\n') + 1), "(3 more)");
+    EXPECT_EQ(m_view.m_messages[1],
+              "Backup copy of your Netscape bookmark file was created: \"" + Backup(kNow) + "\"");
+}
+
 TEST_F(SaveTest, NamesThatAreNoFileNames) {
     const char* const kNewNames[] = {"x/y", "..", ".", "a\\b"};
     for (int i = 0; i < 4; ++i) {
@@ -193,8 +215,15 @@ TEST_F(SaveTest, NamesThatAreNoFileNames) {
     for (const char* pszPath : {"../x.url", "./y.url", "a/b.url", "a\\b.url"}) {
         messages.push_back("Cannot create the file \"" + strNSDir + pszPath + "\"");
     }
-    std::sort(m_view.m_messages.begin(), m_view.m_messages.end());
-    EXPECT_EQ(m_view.m_messages, messages);
+    // One message lists them all, a line each.
+    ASSERT_EQ(m_view.m_messages.size(), 1u);
+    std::vector<std::string> lines;
+    std::istringstream text(m_view.m_messages[0]);
+    for (std::string strLine; std::getline(text, strLine);) {
+        lines.push_back(strLine);
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, messages);
     // b1 comes to "..", whose file is taken until the removal that follows.
     expected.erase("Favorites/...url");
     expected["Favorites/.. (2).url"] = expected.extract("Favorites/b1.url").mapped();

@@ -73,7 +73,7 @@ bool CTVLDlgBase::EnsureDirectories(CDirectoryTree& tree, const CShortcutPlace& 
     // The path up to the directory where the walk stopped.
     strPath = PlacePath(place, nReached + 1, false);
     if (bCreateFailed) {
-        ShowMessage(FormatText(kMsgCannotCreateDirectory, strPath), MSG_ERROR);
+        ReportError(FormatText(kMsgCannotCreateDirectory, strPath));
     }
     return false;
 }
@@ -106,7 +106,7 @@ bool CTVLDlgBase::WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark
             return true;
         }
     }
-    ShowMessage(FormatText(kMsgCannotCreateFile, strPath), MSG_ERROR);
+    ReportError(FormatText(kMsgCannotCreateFile, strPath));
     return false;
 }
 

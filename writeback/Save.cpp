@@ -103,24 +103,53 @@ std::unordered_map<const CBookmark*, std::size_t> FolderWalkOrder(const CBookmar
 }  // namespace
 
 void CTVLDlgBase::SaveChanges() {
+    CSaveReport report;
+    m_pSaveReport = &report;
+    const bool bImport = WriteChanges();
+    m_pSaveReport = nullptr;
+    if (!report.failures.empty()) {
+        ShowMessage(FailureList(report.failures), MSG_ERROR);
+    }
+    if (!report.strBackup.empty()) {
+        ShowMessage(report.strBackup, MSG_INFO);
+    }
+    if (bImport) {
+        ImportBookmarks();
+    }
+}
+
+bool CTVLDlgBase::WriteChanges() {
     const std::vector<CBookmark*> selected = GetSelectedRows();
     // Someone else wrote the Netscape file since it was read: replacing it
     // would lose that, so nothing is saved and the stores are read again.
     const bool bNetscape = (m_nMissing & STORE_NETSCAPE) == 0;
     const ESaveResult check = bNetscape ? CheckNetscapeFile(m_strNSFile) : SAVE_DONE;
-    if (check == SAVE_CHANGED) {
-        ImportBookmarks();
-    }
     if (check != SAVE_DONE) {
-        return;
+        return check == SAVE_CHANGED;
     }
     if ((m_nMissing & STORE_FAVORITES) == 0) {
         SaveFavorites(selected);
     }
-    if (bNetscape && SaveNetscapeFile(selected) == SAVE_FAILED) {
-        return;
+    return !bNetscape || SaveNetscapeFile(selected) != SAVE_FAILED;
+}
+
+void CTVLDlgBase::ReportError(const std::string& strText) {
+    if (m_pSaveReport != nullptr) {
+        m_pSaveReport->failures.push_back(strText);
+    } else {
+        ShowMessage(strText, MSG_ERROR);
     }
-    ImportBookmarks();
+}
+
+std::string CTVLDlgBase::FailureList(const std::vector<std::string>& failures) {
+    std::string strText;
+    for (std::size_t i = 0; i < failures.size() && i < kMaxListed; ++i) {
+        strText += (i > 0 ? "\n" : "") + failures[i];
+    }
+    if (failures.size() > kMaxListed) {
+        strText += "\n(" + std::to_string(failures.size() - kMaxListed) + " more)";
+    }
+    return strText;
 }
 
 void CTVLDlgBase::RenameBookmark(CBookmark& bookmark, const std::string& strName) {
@@ -147,11 +176,11 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::CheckNetscapeFile(const std::string& strPa
     // A file that is gone is written anew: nothing of it can be lost. One that
     // cannot be read again may have changed: it is not replaced.
     if (result == FILE_FAILED) {
-        ShowMessage(FormatText(kMsgCannotOpenFile, m_strNSFile), MSG_ERROR);
+        ReportError(FormatText(kMsgCannotOpenFile, m_strNSFile));
         return SAVE_FAILED;
     }
     if (result == FILE_OK && stamp != *m_stampNSFile) {
-        ShowMessage(FormatText(kMsgFileChanged, m_strNSFile), MSG_ERROR);
+        ReportError(FormatText(kMsgFileChanged, m_strNSFile));
         return SAVE_CHANGED;
     }
     return SAVE_DONE;
@@ -258,7 +287,7 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
     const std::unique_ptr<CFileReplacement> pFile = m_pFileSystem->BeginReplace(m_strNSFile);
     if (!pFile) {
         list.RemoveAll();
-        ShowMessage(FormatText(kMsgCannotCreateFile, m_strNSFile), MSG_ERROR);
+        ReportError(FormatText(kMsgCannotCreateFile, m_strNSFile));
         return SAVE_FAILED;
     }
     CBookmark exportRoot;
@@ -271,7 +300,7 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
     list.RemoveAll();
     exports.RemoveAll();
     if (!file.Close() || !pFile->Flush()) {
-        ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
+        ReportError(FormatText(kMsgCannotWriteFile, m_strNSFile));
         return SAVE_FAILED;
     }
     const ESaveResult check = pFile->Replaces() ? CheckNetscapeFile(pFile->Target()) : SAVE_DONE;
@@ -289,7 +318,7 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
             result = m_pFileSystem->KeepCopy(pFile->Target(), strBackup);
         }
         if (result != FILE_OK) {
-            ShowMessage(FormatText(kMsgCannotCreateFile, strBackup), MSG_ERROR);
+            ReportError(FormatText(kMsgCannotCreateFile, strBackup));
             return SAVE_FAILED;
         }
     }
@@ -297,12 +326,17 @@ CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookma
         if (!strBackup.empty()) {
             m_pFileSystem->RemoveFile(strBackup);
         }
-        ShowMessage(FormatText(kMsgCannotWriteFile, m_strNSFile), MSG_ERROR);
+        ReportError(FormatText(kMsgCannotWriteFile, m_strNSFile));
         return SAVE_FAILED;
     }
     // Claimed only now, when the backup stays.
     if (!strBackup.empty()) {
-        ShowMessage(FormatText(kMsgBackupCreated, strBackup), MSG_INFO);
+        const std::string strText = FormatText(kMsgBackupCreated, strBackup);
+        if (m_pSaveReport != nullptr) {
+            m_pSaveReport->strBackup = strText;
+        } else {
+            ShowMessage(strText, MSG_INFO);
+        }
     }
     return SAVE_DONE;
 }
