@@ -149,8 +149,9 @@ void CMainFrame::CreateBars() {
     pStatus->SetStatusText(LoadResString(ID_INDICATOR_TOTAL), 2);
 
     // Both bars start hidden unless they were shown when the window last closed.
-    pStatus->Show(GetProfileInt("Settings", "StatusBar", 0) != 0);
-    m_pToolBar->Show(GetProfileInt("Settings", "ToolBar", 0) != 0);
+    // Both bars are shown until the user hides them.
+    pStatus->Show(GetProfileInt("Settings", "StatusBar", 1) != 0);
+    m_pToolBar->Show(GetProfileInt("Settings", "ToolBar", 1) != 0);
     SendSizeEvent();
 }
 

@@ -215,10 +215,10 @@ TEST_F(AppTest, StartUpShowsEveryBookmarkNewestFirstWithItsTextsAndCounts) {
     EXPECT_EQ(Pane(1), "10");
     EXPECT_EQ(Pane(2), "10");
     EXPECT_EQ(Pane(0), "Ready");
-    // First start: no stored settings, so both bars are hidden and the
+    // First start: no stored settings, so both bars are shown and the
     // columns have their default widths.
-    EXPECT_FALSE(m_pFrame->GetStatusBar()->IsShown());
-    EXPECT_FALSE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_TRUE(m_pFrame->GetStatusBar()->IsShown());
+    EXPECT_TRUE(m_pFrame->GetToolBar()->IsShown());
     EXPECT_EQ(Rows().GetColumnWidth(COL_URL), 800);
     EXPECT_TRUE(m_pView->m_checkExplorer->IsShown());
     EXPECT_TRUE(m_pView->m_checkNetscape->IsEnabled());
@@ -390,8 +390,8 @@ TEST_F(AppTest, SettingsAreWrittenAtCloseAndReadAtTheNextStart) {
 
     EXPECT_EQ(GetProfileString("Settings", "ColumnWidth"), "250,100,70,35,500");
     EXPECT_EQ(GetProfileString("Patterns", "0"), "0,a,b");
-    EXPECT_EQ(GetProfileInt("Settings", "ToolBar", -1), 1);
-    EXPECT_EQ(GetProfileInt("Settings", "StatusBar", -1), 1);
+    EXPECT_EQ(GetProfileInt("Settings", "ToolBar", -1), 0);
+    EXPECT_EQ(GetProfileInt("Settings", "StatusBar", -1), 0);
     CWindowPlacement wp;
     ASSERT_TRUE(LoadWindowPlacement(wp));
     EXPECT_EQ(wp.nRight - wp.nLeft, rcBefore.width);
@@ -403,8 +403,8 @@ TEST_F(AppTest, SettingsAreWrittenAtCloseAndReadAtTheNextStart) {
     // The most recent pattern filters the first fill.
     EXPECT_EQ(m_pView->m_comboFilter->GetValue(), "a,b");
     EXPECT_EQ(Rows().GetItemCount(), 0);
-    EXPECT_TRUE(m_pFrame->GetToolBar()->IsShown());
-    EXPECT_TRUE(m_pFrame->GetStatusBar()->IsShown());
+    EXPECT_FALSE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_FALSE(m_pFrame->GetStatusBar()->IsShown());
     EXPECT_EQ(m_pFrame->GetSize(), rcBefore.GetSize());
 }
 
@@ -415,7 +415,7 @@ TEST_F(AppTest, BadSettingsFallBackToDefaults) {
     Start();
     EXPECT_EQ(m_pFrame->GetSize(), wxSize(900, 600));  // the nine-field placement is ignored
     EXPECT_EQ(Rows().GetColumnWidth(COL_NAME), 300);
-    EXPECT_FALSE(m_pFrame->GetToolBar()->IsShown());
+    EXPECT_TRUE(m_pFrame->GetToolBar()->IsShown());
     EXPECT_EQ(History(), (std::vector<std::string>{"no number", "7"}));
     EXPECT_EQ(m_pDoc->m_pHistory->GetEntry(1)->m_nValue, 7);
 }
