@@ -1,5 +1,6 @@
 #include "app/TavrelApp.h"
 
+#include <wx/clipbrd.h>
 #include <wx/config.h>
 #include <wx/msgdlg.h>
 
@@ -57,7 +58,8 @@ bool CTavrelApp::OnInit() {
     // and "log", read where they are used.
     m_pInstance = std::make_unique<CSingleInstance>(SettingsDir());
     if (!m_pInstance->ActivatePreviousInstance()) {
-        return false;
+        m_bForwarded = true;
+        return true;  // for exit status 0; OnRun does not start the loop
     }
     m_pInstance->Listen([this] { BringToFront(wxDynamicCast(GetTopWindow(), wxTopLevelWindow)); });
     InstallSettings();
@@ -75,7 +77,16 @@ bool CTavrelApp::OnInit() {
     return true;
 }
 
+int CTavrelApp::OnRun() {
+    return m_bForwarded ? 0 : wxApp::OnRun();
+}
+
 int CTavrelApp::OnExit() {
+    // Copied URLs stay on the clipboard after the program ends, where a
+    // clipboard manager takes them over.
+    if (!m_bForwarded) {
+        wxTheClipboard->Flush();
+    }
     delete m_pDoc;
     m_pDoc = nullptr;
     delete wxConfigBase::Set(nullptr);  // writes the settings file

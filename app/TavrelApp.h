@@ -16,6 +16,7 @@ public:
     ~CTavrelApp() override;
 
     bool OnInit() override;
+    int OnRun() override;
     int OnExit() override;
 
     void OnAppAbout(wxCommandEvent& event);
@@ -24,6 +25,8 @@ public:
 private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     CTavrelDoc* m_pDoc = nullptr;
+    // The running instance was brought forward: this start has done its job.
+    bool m_bForwarded = false;
 };
 
 wxDECLARE_APP(CTavrelApp);

@@ -475,7 +475,12 @@ void CTVLDlg::CopySelectionToClipboard() {
     std::string strText(GetSelectionTextSize() + 1, '\0');
     GetSelectionText(strText.data());
     strText.pop_back();
-    wxTheClipboard->SetData(new wxTextDataObject(TextFromBytes(strText)));
+    const wxString strURLs = TextFromBytes(strText);
+    wxTheClipboard->SetData(new wxTextDataObject(strURLs));
+    // Where there is a primary selection, a middle click pastes the URLs too.
+    wxTheClipboard->UsePrimarySelection(true);
+    wxTheClipboard->SetData(new wxTextDataObject(strURLs));
+    wxTheClipboard->UsePrimarySelection(false);
 }
 
 void CTVLDlg::OnCreateHtmlFile() {

@@ -467,7 +467,8 @@ TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
         waitpid(pid, &nStatus, 0);
         FAIL() << "the second start did not end";
     }
-    EXPECT_TRUE(WIFEXITED(nStatus));
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    EXPECT_EQ(WEXITSTATUS(nStatus), 0);
     EXPECT_TRUE(bActivated);
 }
 
@@ -596,13 +597,20 @@ TEST_F(CommandsTest, CopyPutsTheSelectedUrlsOnTheClipboard) {
     Record(4)->m_strURL.clear();
     Select({1, 4, 6});
     Command(ID_EDIT_COPY_URLS);
-    wxTextDataObject data;
-    {
-        wxClipboardLocker locker;
-        ASSERT_FALSE(!locker);
-        ASSERT_TRUE(wxTheClipboard->GetData(data));
+    // Both the clipboard and the primary selection, which a middle click pastes.
+    for (bool bPrimary : {false, true}) {
+        wxTextDataObject data;
+        {
+            wxClipboardLocker locker;
+            ASSERT_FALSE(!locker);
+            wxTheClipboard->UsePrimarySelection(bPrimary);
+            const bool bGot = wxTheClipboard->GetData(data);
+            wxTheClipboard->UsePrimarySelection(false);
+            ASSERT_TRUE(bGot) << bPrimary;
+        }
+        EXPECT_EQ(data.GetText(), "https://mail.example/\r\n\r\nhttps://e.example/\r\n")
+            << bPrimary;
     }
-    EXPECT_EQ(data.GetText(), "https://mail.example/\r\n\r\nhttps://e.example/\r\n");
 }
 
 TEST_F(CommandsTest, SaveFromTheMenuWritesTheStoresAndShowsThemAgain) {
