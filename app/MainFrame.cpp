@@ -106,7 +106,7 @@ void CMainFrame::CreateMenuBar() {
             if (item.nId == ID_SEPARATOR) {
                 pMenu->AppendSeparator();
             } else {
-                pMenu->Append(item.nId, item.pszLabel, Prompt(item.nId),
+                pMenu->Append(item.nId, wxString::FromUTF8(item.pszLabel), Prompt(item.nId),
                               item.bCheck ? wxITEM_CHECK : wxITEM_NORMAL);
             }
         }

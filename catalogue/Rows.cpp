@@ -131,6 +131,16 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
     return nTotal;
 }
 
+bool CTVLDlgBase::HasUnsavedChanges() const {
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        const CBookmark* pMark = BookmarkAt(i);
+        if ((pMark->m_nFlags & BMF_REMOVED) != 0 || !pMark->m_strOrigName.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CTVLDlgBase::InvalidateRowOrder() {
     m_order.clear();
     m_bOrderValid = false;

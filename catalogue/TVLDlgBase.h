@@ -97,6 +97,13 @@ public:
     std::optional<CFileStamp> m_stampNSFile;
     bool m_bLog = false;
     std::string m_strNSOption;
+    // Stores the user chose from the menu, remembered in the settings. They
+    // are used when the switch and the registry give none that is there, and
+    // also over those in the run in which they were chosen.
+    std::string m_strChosenNSFile;
+    std::string m_strChosenFavorites;
+    bool m_bChosenNSWins = false;
+    bool m_bChosenFavoritesWin = false;
     std::uint32_t m_nMissing = 0;
     CFileSystem* m_pFileSystem;
 
@@ -128,12 +135,20 @@ public:
 
     // Rebuilds the catalogue from the stores: discovery, then ReadStores.
     void ImportBookmarks();
+    // Whether a removal or a rename waits for Save.
+    bool HasUnsavedChanges() const;
     // Both readers and the merge, on the stores that discovery last found.
     void ReadStores();
     // Finds the stores through the registry file of this user.
     virtual void DetectStores();
     void DetectStores(CRegistry& registry);
     void ProbeCommunicator45(CRegistry& registry);
+    // After the registry: the chosen bookmark file, then the places where
+    // Netscape-format files live on Linux.
+    void ProbeOtherNetscapeFiles();
+    // ~/.netscape/bookmarks.html, then the bookmark files of Mozilla Suite
+    // and SeaMonkey profiles; none without HOME.
+    std::vector<std::string> HomeBookmarkFiles();
     // Picks the Communicator profile whose bookmark file is read.
     void RunProfileChoice(CRegistry& registry);
 

@@ -1,5 +1,6 @@
 // Finds the two stores: the registry, the "NS" switch, the Communicator
 // profiles, and the detection log "TVL.LOG".
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -7,6 +8,7 @@
 #include "catalogue/TVLDlgBase.h"
 #include "discovery/Profiles.h"
 #include "platform/Path.h"
+#include "platform/XdgDirs.h"
 
 std::FILE* g_pLogFile = nullptr;
 
@@ -108,6 +110,14 @@ void CTVLDlgBase::DetectStores(CRegistry& registry) {
             m_strFavorites.pop_back();
         }
     }
+    if (!m_strChosenFavorites.empty() && (m_bChosenFavoritesWin || !m_bMSIE)) {
+        const bool bThere = m_pFileSystem->IsDirectory(m_strChosenFavorites);
+        Log("MSIE chosen <%s>%s\n", m_strChosenFavorites.c_str(), bThere ? "" : " is gone");
+        if (bThere) {
+            m_bMSIE = true;
+            m_strFavorites = m_strChosenFavorites;
+        }
+    }
     Log("MSIE Path <%s>\n", m_strFavorites.c_str());
     Log("Detecting Netscape bookmarks\n");
 
@@ -134,12 +144,76 @@ void CTVLDlgBase::DetectStores(CRegistry& registry) {
         if (m_bNetscape) {
             m_strNSFile = m_strNSProfileFile;
         }
+        ProbeOtherNetscapeFiles();
     }
     Log("Netscape - Using path <%s>\n", m_strNSFile.c_str());
     if (g_pLogFile != nullptr) {
         std::fclose(g_pLogFile);
         g_pLogFile = nullptr;
     }
+}
+
+void CTVLDlgBase::ProbeOtherNetscapeFiles() {
+    const bool bFound = (m_bNetscape || m_bNSRegistry) && !m_strNSFile.empty() &&
+                        m_pFileSystem->CanOpen(m_strNSFile, false);
+    auto use = [this](const std::string& strPath) {
+        m_strNSFile = strPath;
+        m_bNetscape = true;
+    };
+    if (!m_strChosenNSFile.empty() && (m_bChosenNSWins || !bFound)) {
+        const bool bThere = m_pFileSystem->CanOpen(m_strChosenNSFile, false);
+        Log("Netscape chosen <%s>%s\n", m_strChosenNSFile.c_str(), bThere ? "" : " is gone");
+        if (bThere) {
+            use(m_strChosenNSFile);
+            return;
+        }
+    }
+    if (bFound) {
+        return;
+    }
+    for (const std::string& strPath : HomeBookmarkFiles()) {
+        if (m_pFileSystem->CanOpen(strPath, false)) {
+            Log("Netscape found <%s>\n", strPath.c_str());
+            use(strPath);
+            return;
+        }
+    }
+}
+
+std::vector<std::string> CTVLDlgBase::HomeBookmarkFiles() {
+    const std::string strHome = GetEnv("HOME");
+    if (strHome.empty()) {
+        return {};
+    }
+    std::vector<std::string> files{JoinPath(JoinPath(strHome, ".netscape"), "bookmarks.html")};
+    // Sorted, so that the same file is found at every start.
+    auto subdirs = [this](const std::string& strDir) {
+        CDirListing listing;
+        std::vector<std::string> dirs;
+        if (m_pFileSystem->ListDirectory(strDir, listing)) {
+            for (const CDirEntry& entry : listing.entries) {
+                if (entry.bDirectory) {
+                    dirs.push_back(entry.strPath);
+                }
+            }
+        }
+        std::sort(dirs.begin(), dirs.end());
+        return dirs;
+    };
+    const std::string strMozilla = JoinPath(strHome, ".mozilla");
+    // Mozilla Suite: ~/.mozilla/PROFILE/SALT.slt/bookmarks.html.
+    for (const std::string& strProfile : subdirs(strMozilla)) {
+        for (const std::string& strSalted : subdirs(strProfile)) {
+            if (strSalted.ends_with(".slt")) {
+                files.push_back(JoinPath(strSalted, "bookmarks.html"));
+            }
+        }
+    }
+    // SeaMonkey: ~/.mozilla/seamonkey/PROFILE/bookmarks.html.
+    for (const std::string& strProfile : subdirs(JoinPath(strMozilla, "seamonkey"))) {
+        files.push_back(JoinPath(strProfile, "bookmarks.html"));
+    }
+    return files;
 }
 
 void CTVLDlgBase::ProbeCommunicator45(CRegistry& registry) {

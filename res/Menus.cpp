@@ -7,6 +7,9 @@
 namespace {
 
 constexpr CMenuItemRes g_bookmarksMenu[] = {
+    {ID_BOOKMARKS_OPEN_NETSCAPE, "&Open Netscape bookmark file\xE2\x80\xA6", false},
+    {ID_BOOKMARKS_CHOOSE_FAVORITES, "Choose &Favorites folder\xE2\x80\xA6", false},
+    {ID_SEPARATOR, nullptr, false},
     {ID_BOOKMARKS_REMOVE, "&Remove", false},
     {ID_BOOKMARKS_SAVE, "&Save\tCtrl+S", false},
     {ID_BOOKMARKS_CREATEHTML, "Create &HTML\tCtrl+H", false},

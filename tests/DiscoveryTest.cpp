@@ -28,6 +28,9 @@ protected:
     CTempDir m_dir;
     CFileRegistry m_registry;
     CDiscoveryView m_view;
+    // No bookmark file of this machine's user is found.
+    CEnvironmentGuard m_env{{"HOME"}};
+    void SetUp() override { setenv("HOME", (m_dir / "home").c_str(), 1); }
 
     void Load(const std::string& strBody) {
         m_registry.LoadText("Windows Registry Editor Version 5.00\n\n" + strBody, "test.reg");
@@ -272,4 +275,76 @@ TEST_F(DiscoveryTest, AnUnopenableLogDisablesLoggingOnly) {
     m_view.DetectStores(m_registry);
     EXPECT_EQ(g_pLogFile, nullptr);
     EXPECT_EQ(m_view.m_strNSFile, m_dir / "profiles/solo/BOOKMARK.HTM");
+}
+
+// After the switch and the registry: the store chosen from the menu, then the
+// places where Netscape-format files live on Linux, each logged when used.
+TEST_F(DiscoveryTest, ChosenStoresAndHomeFilesComeAfterTheRegistry) {
+    std::filesystem::create_directories(m_dir / "Fav");
+    std::filesystem::create_directories(m_dir / "Chosen");
+    m_dir.Write("chosen.htm", "<H1>x</H1>\n");
+    m_dir.Write("registry.htm", "<H1>x</H1>\n");
+    m_view.m_bLog = true;
+    const struct {
+        bool bRegistry, bWins, bChosenThere;
+        const char* pszHomeFile;  // below home/, or null
+        std::string strFavorites, strNSFile, strLog;
+    } cases[] = {
+        // The registry wins over what was chosen at an earlier start.
+        {true, false, true, nullptr, m_dir / "Fav", m_dir / "registry.htm", ""},
+        // Chosen in this run: it wins over the registry.
+        {true, true, true, nullptr, m_dir / "Chosen", m_dir / "chosen.htm",
+         "MSIE chosen <" + m_dir / "Chosen" + ">\r\n"},
+        {false, false, true, ".netscape/bookmarks.html", m_dir / "Chosen", m_dir / "chosen.htm",
+         "MSIE chosen <" + m_dir / "Chosen" + ">\r\n"},
+        // A chosen store that has vanished is logged and passed over.
+        {false, false, false, ".netscape/bookmarks.html", "",
+         m_dir / "home/.netscape/bookmarks.html",
+         "MSIE chosen <" + m_dir / "Gone" + "> is gone\r\n"},
+        {false, false, false, ".mozilla/default/ab12.slt/bookmarks.html", "",
+         m_dir / "home/.mozilla/default/ab12.slt/bookmarks.html", ""},
+        {false, false, false, ".mozilla/seamonkey/x.default/bookmarks.html", "",
+         m_dir / "home/.mozilla/seamonkey/x.default/bookmarks.html", ""},
+        {false, false, false, nullptr, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strNSFile + (c.bWins ? " wins" : ""));
+        std::filesystem::remove_all(m_dir / "home");
+        std::filesystem::remove("TVL.LOG");
+        if (c.pszHomeFile != nullptr) {
+            m_dir.Write(std::string("home/") + c.pszHomeFile, "<H1>x</H1>\n");
+        }
+        // A registry of its own: loading adds to what a registry holds.
+        CFileRegistry registry;
+        registry.LoadText(
+            "Windows Registry Editor Version 5.00\n\n" +
+                (c.bRegistry ? std::string(kShellFolders) +
+                                   "\"Favorites\"=" + Quoted(m_dir / "Fav") + "\n" + kBookmarkList +
+                                   "\"File Location\"=" + Quoted(m_dir / "registry.htm") + "\n"
+                             : std::string()),
+            "test.reg");
+        m_view.m_strChosenFavorites = c.bChosenThere ? m_dir / "Chosen" : m_dir / "Gone";
+        m_view.m_strChosenNSFile = c.bChosenThere ? m_dir / "chosen.htm" : m_dir / "gone.htm";
+        m_view.m_bChosenFavoritesWin = m_view.m_bChosenNSWins = c.bWins;
+        m_view.m_strNSFile.clear();
+        m_view.DetectStores(registry);
+        EXPECT_EQ(m_view.m_bMSIE, !c.strFavorites.empty());
+        EXPECT_EQ(m_view.m_strFavorites, c.strFavorites);
+        EXPECT_EQ(m_view.m_strNSFile, c.strNSFile);
+        const std::string strLog = Log();
+        if (!c.strLog.empty()) {
+            EXPECT_NE(strLog.find(c.strLog), std::string::npos) << strLog;
+        }
+        const bool bChosenNS = c.strNSFile == m_dir / "chosen.htm";
+        EXPECT_EQ(
+            strLog.find("Netscape chosen <" + m_dir / "chosen.htm" + ">\r\n") != std::string::npos,
+            bChosenNS)
+            << strLog;
+        if (c.pszHomeFile != nullptr && !bChosenNS) {
+            EXPECT_NE(strLog.find("Netscape found <" + c.strNSFile + ">\r\n"), std::string::npos)
+                << strLog;
+        }
+        EXPECT_NE(strLog.find("Netscape - Using path <" + c.strNSFile + ">\r\n"), std::string::npos)
+            << strLog;
+    }
 }

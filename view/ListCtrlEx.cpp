@@ -736,6 +736,17 @@ void CListCtrlEx::PaintRows(wxDC& dc, const wxRect& rcUpdate) {
     for (int nItem = nFirst; nItem <= nLast; ++nItem) {
         DrawItem(dc, nItem, GetItemRect(nItem), bHasFocus);
     }
+    if (m_rows.GetItemCount() == 0 && !m_strEmptyText.empty()) {
+        dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
+        dc.DrawText(m_strEmptyText, 6, m_nRowHeight / 2);
+    }
+}
+
+void CListCtrlEx::SetEmptyText(const wxString& strText) {
+    if (strText != m_strEmptyText) {
+        m_strEmptyText = strText;
+        m_pBody->Refresh();
+    }
 }
 
 int CListCtrlEx::GetMaxAsciiWidth(wxDC& dc) {

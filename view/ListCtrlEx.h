@@ -55,6 +55,9 @@ public:
     // header, scroll bars and painting follow them.
     const CListRows& GetRows() const { return m_rows; }
     void SetTextCallback(std::function<std::string(std::intptr_t, int)> callback);
+    // A line drawn in the empty list, to say why it is empty; none when empty.
+    void SetEmptyText(const wxString& strText);
+    const wxString& GetEmptyText() const { return m_strEmptyText; }
 
     int InsertColumn(int nCol, const std::string& strTitle, int nWidth, int nFormat = LVCFMT_LEFT);
     bool SetColumnWidth(int nCol, int nWidth);
@@ -157,6 +160,7 @@ private:
     int m_cxClient = 0;
     int m_cxStateImageOffset = 0;
     wxColour m_clrText;
+    wxString m_strEmptyText;
     wxColour m_clrTextBk;
     wxColour m_clrBkgnd;
 

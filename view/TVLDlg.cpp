@@ -3,6 +3,7 @@
 #include <wx/checkbox.h>
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/frame.h>
@@ -57,6 +58,8 @@ const CCommand kCommands[] = {
     {IDOK, [](CTVLDlg& view) { view.OpenLink(false); }, CMD_ONE_SELECTED},
     {ID_OPEN, [](CTVLDlg& view) { view.OpenLink(false); }, CMD_ALWAYS},
     {ID_OPEN_NEW_WINDOW, [](CTVLDlg& view) { view.OpenLink(true); }, CMD_ALWAYS},
+    {ID_BOOKMARKS_OPEN_NETSCAPE, [](CTVLDlg& view) { view.OnOpenNetscapeFile(); }, CMD_ALWAYS},
+    {ID_BOOKMARKS_CHOOSE_FAVORITES, [](CTVLDlg& view) { view.OnChooseFavorites(); }, CMD_ALWAYS},
     {ID_BOOKMARKS_REMOVE, [](CTVLDlg& view) { view.OnRemove(); }, CMD_ANY_SELECTED},
     {ID_BOOKMARKS_SAVE, [](CTVLDlg& view) { view.SaveChanges(); }, CMD_ALWAYS},
     {ID_BOOKMARKS_CREATEHTML, [](CTVLDlg& view) { view.OnCreateHtmlFile(); }, CMD_ANY_SELECTED},
@@ -201,6 +204,8 @@ void CTVLDlg::OnInitialUpdate() {
     }
     InsertColumns();
 
+    m_strChosenNSFile = GetProfileString("Settings", "NetscapeFile");
+    m_strChosenFavorites = GetProfileString("Settings", "FavoritesFolder");
     m_nMissing = 0;
     ImportBookmarks();
     FindBrowser();
@@ -304,6 +309,11 @@ void CTVLDlg::OnListClick() {
 }
 
 void CTVLDlg::RefillList() {
+    m_list->SetEmptyText(
+        (m_nMissing & (STORE_FAVORITES | STORE_NETSCAPE)) == (STORE_FAVORITES | STORE_NETSCAPE)
+            ? wxString::FromUTF8("No bookmarks were found. Bookmarks menu: Open Netscape bookmark "
+                                 "file\xE2\x80\xA6 or Choose Favorites folder\xE2\x80\xA6")
+            : wxString());
     OnFilterEditChange();
 }
 
@@ -481,6 +491,53 @@ void CTVLDlg::CopySelectionToClipboard() {
     wxTheClipboard->UsePrimarySelection(true);
     wxTheClipboard->SetData(new wxTextDataObject(strURLs));
     wxTheClipboard->UsePrimarySelection(false);
+}
+
+void CTVLDlg::OnOpenNetscapeFile() {
+    wxFileDialog dlg(this, wxFileSelectorPromptStr, wxString(), wxString(),
+                     "Bookmark Files (*.htm;*.html)|*.htm;*.html;*.HTM;*.HTML|All Files (*.*)|*.*",
+                     wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (dlg.ShowModal() == wxID_CANCEL) {
+        return;
+    }
+    // The directory and the name, as GTK's dialog gives them also when its
+    // path was set before it was shown.
+    m_strChosenNSFile =
+        TextToBytes(wxFileName(dlg.GetDirectory(), dlg.GetFilename()).GetFullPath(), false);
+    m_bChosenNSWins = true;
+    WriteProfileString("Settings", "NetscapeFile", m_strChosenNSFile);
+    ReadChosenStores();
+}
+
+void CTVLDlg::OnChooseFavorites() {
+    wxDirDialog dlg(this, wxDirSelectorPromptStr, wxString(),
+                    wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dlg.ShowModal() == wxID_CANCEL) {
+        return;
+    }
+    UseFavoritesFolder(TextToBytes(dlg.GetPath(), false));
+}
+
+void CTVLDlg::UseFavoritesFolder(const std::string& strDir) {
+    m_strChosenFavorites = strDir;
+    m_bChosenFavoritesWin = true;
+    WriteProfileString("Settings", "FavoritesFolder", m_strChosenFavorites);
+    ReadChosenStores();
+}
+
+void CTVLDlg::ReadChosenStores() {
+    if (HasUnsavedChanges() &&
+        wxMessageBox("Your changes are not saved. Read the bookmarks again without them?",
+                     LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) != wxYES) {
+        return;
+    }
+    // Both boxes as before any store was found missing.
+    m_checkExplorer->Show();
+    m_checkExplorer->Enable();
+    m_checkNetscape->Show();
+    m_checkNetscape->Enable();
+    m_nMissing = 0;
+    ImportBookmarks();
 }
 
 void CTVLDlg::OnCreateHtmlFile() {

@@ -53,6 +53,10 @@ public:
     void CopySelectionToClipboard();
     // Asks for a file name and writes the selected rows as a bookmark file.
     void OnCreateHtmlFile();
+    // Ask for a store, remember it in the settings and read the stores again.
+    void OnOpenNetscapeFile();
+    void OnChooseFavorites();
+    void UseFavoritesFolder(const std::string& strDir);
 
     // Hooks of the base.
     void MarkStoreMissing(std::uint32_t nStore) override;
@@ -69,6 +73,9 @@ private:
     void ResizeList(int cx, int cy);
     void FindBrowser();
     void SetStatusPane(int nPane, int nValue);
+    // Reads the stores again after the user chose one, unless that would
+    // drop changes the user wants to keep.
+    void ReadChosenStores();
 
     CStatusDlg* m_pStatusDlg = nullptr;
     // Set while the program itself changes the filter box.

@@ -10,6 +10,7 @@
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
 #include <wx/config.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
@@ -85,6 +86,7 @@ protected:
         setenv("TZ", "UTC", 1);
         tzset();
         setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
+        setenv("HOME", (m_dir / "home").c_str(), 1);
         std::copy(std::begin(kInitialSortKeys), std::end(kInitialSortKeys), g_sortKeys);
         const int defaults[COL_COUNT] = {300, 100, 70, 35, 800};
         for (int i = 0; i < COL_COUNT; ++i) {
@@ -195,7 +197,7 @@ protected:
         m_pView->m_list->GetEventHandler()->ProcessEvent(event);
     }
 
-    CEnvironmentGuard m_env{{"XDG_CONFIG_HOME", "TAVREL_REGISTRY", "PATH"}};
+    CEnvironmentGuard m_env{{"XDG_CONFIG_HOME", "TAVREL_REGISTRY", "PATH", "HOME"}};
     CTempDir m_dir;
     CTavrelDoc* m_pDoc = nullptr;
     CMainFrame* m_pFrame = nullptr;
@@ -372,6 +374,49 @@ TEST_F(AppTest, AMissingStoreHidesItsBoxAndDisablesTheOther) {
     EXPECT_FALSE(m_pView->m_checkExplorer->IsShown());
     EXPECT_EQ(Rows().GetItemCount(), 0);
     EXPECT_EQ(m_pView->m_nMissing, STORE_FAVORITES | STORE_NETSCAPE);
+}
+
+// Without a store the list says where to find one; what the user picks is
+// read at once and again at the next start.
+TEST_F(AppTest, NoStoreFoundLetsTheUserChooseThemAndRemembersTheChoice) {
+    WriteRegistry(false, false, "");
+    Start();
+    EXPECT_NE(m_pView->m_list->GetEmptyText().Find("Open Netscape bookmark file"), wxNOT_FOUND);
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_OPEN_NETSCAPE),
+                  wxExpectModal<wxFileDialog>(m_dir / "stores/bookmark.htm"));
+    EXPECT_EQ(Rows().GetItemCount(), 9);
+    EXPECT_TRUE(m_pView->m_list->GetEmptyText().empty());
+    EXPECT_TRUE(m_pView->m_checkNetscape->IsShown());
+    EXPECT_FALSE(m_pView->m_checkExplorer->IsShown());
+    // GTK's folder dialog gives no path that a test has set: the choice
+    // itself is made directly, and the command is seen to ask.
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_CHOOSE_FAVORITES),
+                  wxExpectDismissableModal<wxDirDialog>(wxID_CANCEL));
+    EXPECT_EQ(Rows().GetItemCount(), 9);
+    m_pView->UseFavoritesFolder(m_dir / "stores/Favorites");
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+    EXPECT_TRUE(m_pView->m_checkExplorer->IsShown());
+    EXPECT_EQ(m_pView->m_nMissing, 0u);
+    // A pending removal is not dropped without asking.
+    Select({0});
+    Command(ID_BOOKMARKS_REMOVE);
+    wxTEST_DIALOG(Command(ID_BOOKMARKS_OPEN_NETSCAPE),
+                  wxExpectModal<wxFileDialog>(m_dir / "stores/bookmark.htm"),
+                  CExpectDialog<wxMessageDialog>([](wxMessageDialog&) { return wxID_NO; }));
+    EXPECT_EQ(Rows().GetItemCount(), 9);
+    Close();
+
+    Start();
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+    EXPECT_EQ(GetProfileString("Settings", "NetscapeFile"), m_dir / "stores/bookmark.htm");
+    EXPECT_EQ(GetProfileString("Settings", "FavoritesFolder"), m_dir / "stores/Favorites");
+    Close();
+
+    // A remembered store that has vanished counts as missing.
+    std::filesystem::remove(m_dir / "stores/bookmark.htm");
+    Start();
+    EXPECT_EQ(m_pView->m_nMissing, STORE_NETSCAPE);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Wiki"}));
 }
 
 TEST_F(AppTest, SettingsAreWrittenAtCloseAndReadAtTheNextStart) {
