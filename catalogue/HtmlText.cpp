@@ -2,21 +2,71 @@
 
 #include <cstring>
 
+#include "catalogue/TextCase.h"
+
 namespace {
+
+// The names of HTML 4 for U+00A0 to U+00FF, in the order of their characters.
+constexpr const char* kLatin1Names[96] = {
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
+    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
+    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
+    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
+    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
+    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
+    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
+    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
+    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
+    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+
+// Named references beyond Latin-1 that exports hold; all are Windows-1252 characters.
+constexpr struct {
+    const char* pszName;
+    char32_t ch;
+} kOtherNames[] = {{"euro", 0x20AC},   {"ndash", 0x2013},  {"mdash", 0x2014},  {"lsquo", 0x2018},
+                   {"rsquo", 0x2019},  {"sbquo", 0x201A},  {"ldquo", 0x201C},  {"rdquo", 0x201D},
+                   {"bdquo", 0x201E},  {"hellip", 0x2026}, {"trade", 0x2122},  {"bull", 0x2022},
+                   {"dagger", 0x2020}, {"Dagger", 0x2021}, {"permil", 0x2030}, {"lsaquo", 0x2039},
+                   {"rsaquo", 0x203A}, {"OElig", 0x0152},  {"oelig", 0x0153},  {"Scaron", 0x0160},
+                   {"scaron", 0x0161}, {"Yuml", 0x0178},   {"fnof", 0x0192},   {"circ", 0x02C6},
+                   {"tilde", 0x02DC}};
+
+// The character of the named reference "&name;" beyond ASCII, or 0.
+char32_t NamedChar(std::string_view strName) {
+    for (std::size_t i = 0; i < std::size(kLatin1Names); ++i) {
+        if (strName == kLatin1Names[i]) {
+            return static_cast<char32_t>(0xA0 + i);
+        }
+    }
+    for (const auto& named : kOtherNames) {
+        if (strName == named.pszName) {
+            return named.ch;
+        }
+    }
+    return 0;
+}
 
 // The character that the reference at the start of strText stands for, and
 // its length; 0 when it starts none that is decoded. A URL never takes in a
-// control character: a line break would cut its shortcut file.
-std::size_t ReferenceAt(std::string_view strText, char& c, bool bURL) {
+// control character: a line break would cut its shortcut file. Characters
+// beyond ASCII are decoded in names only.
+std::size_t ReferenceAt(std::string_view strText, char32_t& ch, bool bURL) {
     static constexpr struct {
         const char* pszName;
         char c;
     } kNamed[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
     for (const auto& named : kNamed) {
         if (strText.starts_with(named.pszName)) {
-            c = named.c;
+            ch = static_cast<unsigned char>(named.c);
             return std::strlen(named.pszName);
         }
+    }
+    if (strText.size() >= 3 && strText[1] != '#' && !bURL) {
+        // No name is longer than six letters.
+        const std::size_t nEnd = strText.substr(0, 8).find(';');
+        ch = nEnd != std::string_view::npos ? NamedChar(strText.substr(1, nEnd - 1)) : 0;
+        return ch != 0 ? nEnd + 1 : 0;
     }
     if (strText.size() < 4 || strText[1] != '#') {
         return 0;
@@ -25,7 +75,7 @@ std::size_t ReferenceAt(std::string_view strText, char& c, bool bURL) {
     unsigned nValue = 0;
     std::size_t i = bHex ? 3 : 2;
     const std::size_t nDigits = i;
-    // Seven digits at most: leading zeros aside, nothing longer is below 128.
+    // Seven digits at most: leading zeros aside, nothing longer is a character.
     for (; i < strText.size() && i < nDigits + 7; ++i) {
         const char d = strText[i];
         unsigned nDigit = 0;
@@ -38,35 +88,79 @@ std::size_t ReferenceAt(std::string_view strText, char& c, bool bURL) {
         }
         nValue = nValue * (bHex ? 16 : 10) + nDigit;
     }
-    const bool bControl = nValue < 0x20 || nValue == 0x7F;
-    if (i == nDigits || i >= strText.size() || strText[i] != ';' || nValue == 0 || nValue > 127 ||
-        (bURL && bControl)) {
+    if (i == nDigits || i >= strText.size() || strText[i] != ';' || nValue == 0) {
         return 0;
     }
-    c = static_cast<char>(nValue);
-    return i + 1;
+    if (nValue < 0x80) {
+        const bool bControl = nValue < 0x20 || nValue == 0x7F;
+        ch = nValue;
+        return bURL && bControl ? 0 : i + 1;
+    }
+    // As in HTML, 128 to 159 stand for the Windows-1252 characters of those
+    // bytes; the five bytes without one would be control characters.
+    ch = nValue < 0xA0 ? Cp1252Char(static_cast<unsigned char>(nValue)) : nValue;
+    const bool bChar = ch >= 0xA0 && ch <= 0x10FFFF && (ch < 0xD800 || ch > 0xDFFF);
+    return !bURL && bChar ? i + 1 : 0;
 }
 
-}  // namespace
+// How the characters beyond ASCII of a name are written, if at all.
+enum class EHigh { KEEP, UTF8, CP1252 };
 
-std::string DecodeHtml(std::string_view strText, bool bURL) {
-    std::size_t nAmp = strText.find('&');
-    if (nAmp == std::string_view::npos) {
-        return std::string(strText);
+// Appends ch in the encoding given; false when it has no bytes there.
+bool AppendChar(std::string& str, char32_t ch, EHigh high) {
+    if (ch < 0x80) {
+        str += static_cast<char>(ch);
+        return true;
     }
+    if (high == EHigh::UTF8) {
+        static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+        const int nMore = ch < 0x800 ? 1 : (ch < 0x10000 ? 2 : 3);
+        str += static_cast<char>(kLead[nMore] | (ch >> (6 * nMore)));
+        for (int k = nMore - 1; k >= 0; --k) {
+            str += static_cast<char>(0x80 | ((ch >> (6 * k)) & 0x3F));
+        }
+        return true;
+    }
+    if (high == EHigh::CP1252) {
+        for (unsigned c = 0x80; c <= 0xFF; ++c) {
+            if (Cp1252Char(static_cast<unsigned char>(c)) == ch) {
+                str += static_cast<char>(c);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string Decode(std::string_view strText, std::size_t nAmp, bool bURL, EHigh high) {
     std::string strPlain(strText.substr(0, nAmp));
     while (nAmp < strText.size()) {
-        char c = 0;
+        char32_t ch = 0;
         const std::size_t nLength =
-            strText[nAmp] == '&' ? ReferenceAt(strText.substr(nAmp), c, bURL) : 0;
-        if (nLength != 0) {
-            strPlain += c;
+            strText[nAmp] == '&' ? ReferenceAt(strText.substr(nAmp), ch, bURL) : 0;
+        if (nLength != 0 && AppendChar(strPlain, ch, high)) {
             nAmp += nLength;
         } else {
             strPlain += strText[nAmp++];
         }
     }
     return strPlain;
+}
+
+}  // namespace
+
+std::string DecodeHtml(std::string_view strText, bool bURL) {
+    const std::size_t nAmp = strText.find('&');
+    if (nAmp == std::string_view::npos) {
+        return std::string(strText);
+    }
+    if (bURL || IsValidUtf8(strText)) {
+        return Decode(strText, nAmp, bURL, EHigh::UTF8);
+    }
+    // Windows-1252 bytes that happen to form UTF-8 would be shown as other
+    // characters: then the name keeps its references beyond ASCII.
+    std::string strPlain = Decode(strText, nAmp, bURL, EHigh::CP1252);
+    return IsValidUtf8(strPlain) ? Decode(strText, nAmp, bURL, EHigh::KEEP) : strPlain;
 }
 
 std::string EscapeHtmlName(std::string_view strText) {
@@ -100,10 +194,10 @@ std::string EscapeHtmlURL(std::string_view strText) {
     std::string strHtml;
     strHtml.reserve(strText.size());
     for (std::size_t i = 0; i < strText.size(); ++i) {
-        char c = 0;
+        char32_t ch = 0;
         if (strText[i] == '"') {
             strHtml += "&quot;";
-        } else if (strText[i] == '&' && ReferenceAt(strText.substr(i), c, true) != 0) {
+        } else if (strText[i] == '&' && ReferenceAt(strText.substr(i), ch, true) != 0) {
             strHtml += "&amp;";
         } else {
             strHtml += strText[i];

@@ -5,9 +5,12 @@
 #include <string>
 #include <string_view>
 
-// Decodes the references that stand for the same character in every
-// encoding: &amp; &lt; &gt; &quot; &apos; and numeric ones below 128 (but 0,
-// and in a URL but control characters). Any other "&" stays as it is.
+// Decodes &amp; &lt; &gt; &quot; &apos; and numeric references below 128 (but
+// 0, and in a URL but control characters). A name also has its numeric
+// references beyond ASCII decoded, and the named ones of Latin-1 and
+// Windows-1252, in the name's own encoding: UTF-8 when it is valid UTF-8, else
+// Windows-1252, where a character without a byte stays a reference. Any
+// other "&" stays as it is.
 std::string DecodeHtml(std::string_view strText, bool bURL);
 // Element text that reads back as strText: "&", "<", ">" and line breaks escaped.
 std::string EscapeHtmlName(std::string_view strText);

@@ -218,6 +218,28 @@ TEST_F(CarryTest, TextCrossesAsWhatItIs) {
     EXPECT_EQ(pInject->m_tAdded, tAdded);
 }
 
+// References beyond ASCII in Netscape names stand for their characters: a
+// bookmark is joined with the shortcut of that name and URL, and one of the
+// Netscape file alone is exported under that name. Its line is written back
+// as it was.
+TEST_F(CarryTest, ReferencesBeyondAsciiCrossAsCharacters) {
+    const std::string strDates = "ADD_DATE=\"9\" LAST_VISIT=\"0\" LAST_MODIFIED=\"0\"";
+    const std::string strFile =
+        kOpen + Line("http://dash.example/", strDates, "", "A &ndash; Z&nbsp;&euro;") +
+        Line("http://cafe.example/", strDates, "", "Caf&#233;") + kClose;
+    m_dir.Write("profile/bookmark.htm", strFile);
+    m_dir.Write("Favorites/Caf\xC3\xA9.url", Shortcut("http://cafe.example/"));
+    Import();
+    EXPECT_EQ(Marks(), (std::vector<std::string>{"A \xE2\x80\x93 Z\xC2\xA0\xE2\x82\xAC|2",
+                                                 "Caf\xC3\xA9|3"}));
+    m_view.m_bAddExplorer = true;
+    m_view.SaveChanges();
+    EXPECT_EQ(Snapshot(m_strFav + "/Netscape Bookmarks"),
+              (std::map<std::string, std::string>{
+                  {"A \xE2\x80\x93 Z\xC2\xA0\xE2\x82\xAC.url", Shortcut("http://dash.example/")}}));
+    EXPECT_EQ(ReadFileBytes(m_strNS), strFile);
+}
+
 // Markup characters, quotation marks, line breaks, "&amp;" as text and
 // numeric references in both stores, both boxes ticked: one save makes every
 // bookmark one of both stores, the next exports nothing, and each shortcut

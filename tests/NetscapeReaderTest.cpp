@@ -69,9 +69,9 @@ const CGrammarCase kGrammarCases[] = {
      "<DT><H3 FOLDED PERSONAL_TOOLBAR_FOLDER=\"true\" ADD_DATE=\"7\">Bar</H3>\n",
      {"F|Tools||100", "B|In|Tools|http://t/|0/0/0", "B|Out||http://o/|0/0/0", "F|Bar||7"}},
     {"ReferencesDecodedOtherBytesKept",
-     "<DT><A HREF=\"http://e/?a=1&amp;b=2\">  Fish &amp; Chips &#39;n&#39; &eacute;&#233;</A>\n"
-     "<A HREF=\"http://n\0l/\">a\0b</A>\n"s,
-     {"B|  Fish & Chips 'n' &eacute;&#233;||http://e/?a=1&b=2|0/0/0",
+     "<DT><A HREF=\"http://e/?a=1&amp;b=2&eacute;&#233;\">  Fish &amp; Chips &#39;n&#39; "
+     "&eacute;&#233;</A>\n<A HREF=\"http://n\0l/\">a\0b</A>\n"s,
+     {"B|  Fish & Chips 'n' \xC3\xA9\xC3\xA9||http://e/?a=1&b=2&eacute;&#233;|0/0/0",
       "B|a\0b||http://n\0l/|0/0/0"s}},
     {"LowerCaseRead",
      "<DT><H3 ADD_DATE=\"1\">F</H3>\n<DL><p>\n<dt><a href=\"http://l/\">low</a>\n"
@@ -113,6 +113,40 @@ TEST_P(NetscapeGrammarTest, Records) {
 
 INSTANTIATE_TEST_SUITE_P(NetscapeLines, NetscapeGrammarTest, testing::ValuesIn(kGrammarCases),
                          [](const auto& info) { return std::string(info.param.pszName); });
+
+// References beyond ASCII in a name become characters in the name's own
+// encoding: UTF-8 when it is valid UTF-8, else Windows-1252.
+TEST(NetscapeGrammarTest, NameReferencesKeepTheNamesEncoding) {
+    const struct {
+        std::string strIn, strOut;
+    } cases[] = {
+        {"Caf&#233; &#xE9;&#XE9;&#0000233;", "Caf\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9"},
+        {"&eacute;&Eacute; &nbsp;&yuml;&copy;", "\xC3\xA9\xC3\x89 \xC2\xA0\xC3\xBF\xC2\xA9"},
+        {"&ndash;&mdash;&rsquo;&hellip;&euro;&trade;&Yuml;&tilde;",
+         "\xE2\x80\x93\xE2\x80\x94\xE2\x80\x99\xE2\x80\xA6\xE2\x82\xAC\xE2\x84\xA2\xC5\xB8"
+         "\xCB\x9C"},
+        {"&#150;&#x80;&#159; &#129;&#x9D;", "\xE2\x80\x93\xE2\x82\xAC\xC5\xB8 &#129;&#x9D;"},
+        {"&#128512;&#x10FFFF; &#x110000;&#1114112;",
+         "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF &#x110000;&#1114112;"},
+        {"&#xD800;&#57343; &#00000233;", "&#xD800;&#57343; &#00000233;"},
+        {"&EACUTE; &eacute &foo; &nbsp x; &Nbsp; &eacute",
+         "&EACUTE; &eacute &foo; &nbsp x; &Nbsp; &eacute"},
+        {"&amp;eacute; &lt;&#233;&gt;", "&eacute; <\xC3\xA9>"},
+        {"\xC3\x9Cn\xC3\xAF &eacute;", "\xC3\x9Cn\xC3\xAF \xC3\xA9"},
+        // Windows-1252
+        {"Caf\xE9 &#150; &ndash; &#233;&eacute;&nbsp;", "Caf\xE9 \x96 \x96 \xE9\xE9\xA0"},
+        {"\xE9 &euro;&#8364;&#x80; &amp;", "\xE9 \x80\x80\x80 &"},
+        {"\xE9 &#x4E66; &#128512; &#8212; &#129;", "\xE9 &#x4E66; &#128512; \x97 &#129;"},
+        // Bytes that would form UTF-8 with the decoded ones keep the references.
+        {"\xC3&#169; &amp;", "\xC3&#169; &"},
+    };
+    for (const auto& c : cases) {
+        CTestView view;
+        ReadText(view, kHead + "<DT><A HREF=\"http://n/\">" + c.strIn + "</A>\n");
+        ASSERT_EQ(view.m_bookmarks.GetSize(), 2) << c.strIn;
+        EXPECT_EQ(view.BookmarkAt(1)->m_strName, c.strOut) << c.strIn;
+    }
+}
 
 TEST(NetscapeHeaderTest, HeadEndsAtFirstH1Line) {
     struct {
@@ -483,6 +517,13 @@ const CWriteBackCase kWriteBackCases[] = {
          SavedMark(kIn, "http://r/?a&amp&#0;&#x41;", 0,
                    ">Fish &amp Chips &#99999999; &#0; &#x41; &#38</A>") +
          "</DL>\n"},
+    {"ReferencesBeyondAscii",
+     "<DT><A HREF=\"http://u/\">Caf&#233; &eacute;&ndash;</A>\n"
+     "<DT><A HREF=\"http://w/\">Caf\xE9 &#150;&euro; &#x4E66;</A>\n",
+     {"B|Caf\xC3\xA9 \xC3\xA9\xE2\x80\x93||http://u/|0/0/0",
+      "B|Caf\xE9 \x96\x80 &#x4E66;||http://w/|0/0/0"},
+     "<DL><p>\n" + SavedMark(kIn, "http://u/", 0, ">Caf&#233; &eacute;&ndash;</A>") +
+         SavedMark(kIn, "http://w/", 0, ">Caf\xE9 &#150;&euro; &#x4E66;</A>") + "</DL>\n"},
     {"Descriptions",
      "<DD>about the file\n<DT><A HREF=\"http://e/\">Empty</A>\n<DD>\n"
      "<DT><A HREF=\"http://m/\">Multi</A>\n<DD>first line\r\n  second > third\r\n\r\n"
