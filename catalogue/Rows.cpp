@@ -116,19 +116,53 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
         SortRowPointers(m_order);
         m_bOrderValid = true;
     }
-    rows.clear();
-    int nTotal = 0;
-    // A removal only flags the record, so the order stays valid through it.
-    for (CBookmark* pMark : m_order) {
-        if (!pMark->IsRow()) {
-            continue;
+    if (m_bRowsRemoved) {
+        std::erase_if(m_order, [](const CBookmark* p) { return !p->IsRow(); });
+        m_filterRows.clear();
+        m_bRowsRemoved = false;
+    }
+    // Start from the fewest rows known to hold every match: the same filter's,
+    // else those of a filter that this one contains.
+    const std::string strFilter(m_szFilter);
+    const std::vector<CBookmark*>* pFrom = &m_order;
+    bool bKnown = strFilter.empty();
+    for (const CFilterRows& known : m_filterRows) {
+        if (known.strFilter == strFilter) {
+            pFrom = &known.rows;
+            bKnown = true;
+            break;
         }
-        ++nTotal;
-        if (PassesFilter(*pMark)) {
+        if (known.rows.size() < pFrom->size() && Narrows(known.strFilter, strFilter)) {
+            pFrom = &known.rows;
+        }
+    }
+    rows.clear();
+    // IsRow also drops records flagged behind RemoveRow's back.
+    for (CBookmark* pMark : *pFrom) {
+        if (pMark->IsRow() && (bKnown || PassesFilter(*pMark))) {
             rows.push_back(pMark);
         }
     }
-    return nTotal;
+    if (!bKnown) {
+        if (m_filterRows.size() == kKnownFilters) {
+            m_filterRows.erase(m_filterRows.begin());
+        }
+        m_filterRows.push_back({strFilter, rows});
+    }
+    return static_cast<int>(m_order.size());
+}
+
+bool CTVLDlgBase::Narrows(const std::string& strWider, const std::string& strNarrower) {
+    // Bytes beyond ASCII match as characters only when both are UTF-8.
+    const bool bAscii = std::all_of(strWider.begin(), strWider.end(),
+                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return strNarrower.find(strWider) != std::string::npos &&
+           (bAscii || (IsValidUtf8(strWider) && IsValidUtf8(strNarrower)));
+}
+
+void CTVLDlgBase::RemoveRow(CBookmark& bookmark) {
+    bookmark.m_nFlags |= BMF_REMOVED;
+    m_bRowsRemoved = true;
 }
 
 bool CTVLDlgBase::HasUnsavedChanges() const {
@@ -143,7 +177,9 @@ bool CTVLDlgBase::HasUnsavedChanges() const {
 
 void CTVLDlgBase::InvalidateRowOrder() {
     m_order.clear();
+    m_filterRows.clear();
     m_bOrderValid = false;
+    m_bRowsRemoved = false;
 }
 
 void CTVLDlgBase::ClickColumn(int nColumn) {

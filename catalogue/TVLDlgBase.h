@@ -263,6 +263,8 @@ public:
     // The catalogue, the sort keys or a name changed: the next SortedRows
     // orders the rows again.
     void InvalidateRowOrder();
+    // A removal in the list: the record is no row until Save deletes it.
+    void RemoveRow(CBookmark& bookmark);
     // A click on a column header: the primary key's direction flips, any other
     // column becomes the primary key.
     void ClickColumn(int nColumn);
@@ -274,6 +276,11 @@ public:
     static const char* BrowserText(const CBookmark& bookmark);
 
 private:
+    // How many filters' rows are kept.
+    static constexpr std::size_t kKnownFilters = 6;
+    // Whether every text that the narrower filter matches also matches the
+    // wider one (both as held in m_szFilter).
+    static bool Narrows(const std::string& strWider, const std::string& strNarrower);
     // The body of SaveChanges; false when the stores are not read again.
     bool WriteChanges();
 
@@ -288,4 +295,13 @@ private:
     // rows gives what sorting the filtered rows would.
     std::vector<CBookmark*> m_order;
     bool m_bOrderValid = false;
+    bool m_bRowsRemoved = false;  // m_order still holds removed records
+    // The rows of the last few filters, most recent last: typing a letter
+    // only narrows the rows of the filter before it, and deleting it again
+    // finds them here.
+    struct CFilterRows {
+        std::string strFilter;
+        std::vector<CBookmark*> rows;
+    };
+    std::vector<CFilterRows> m_filterRows;
 };

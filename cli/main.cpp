@@ -206,7 +206,7 @@ int RunExport(CCliView& view, const CCliOptions& options) {
 int RunRemove(CCliView& view, const CCliOptions& options) {
     int nTotal = 0;
     for (CBookmark* pRow : view.Rows(options.positional[0], nTotal)) {
-        pRow->m_nFlags |= BMF_REMOVED;
+        view.RemoveRow(*pRow);
     }
     view.SaveChanges();
     return view.m_bError ? 1 : 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <random>
 
 #include "tests/TestSupport.h"
 
@@ -119,7 +120,7 @@ TEST(RowsFilter, SortedRowsFilterTheCachedOrderUntilItChanges) {
     view.RenameBookmark(*pZ, "Aardvark");
     EXPECT_EQ(rows("", 3), (std::vector<CBookmark*>{pNews, pInbox, pZ}));
     // A removal only flags the record; it leaves the rows at once.
-    pNews->m_nFlags |= BMF_REMOVED;
+    view.RemoveRow(*pNews);
     EXPECT_EQ(rows("", 2), (std::vector<CBookmark*>{pInbox, pZ}));
     // A new catalogue: none of the old records may be listed.
     view.m_bookmarks.DeleteAll();
@@ -184,3 +185,45 @@ TEST_F(RowsColumnText, AllFiveColumns) {
 }
 
 }  // namespace
+
+// However the filter is typed and deleted, the rows kept from earlier filters
+// give what filtering every row gives.
+TEST(RowsFilter, KnownFiltersGiveWhatAFullScanGives) {
+    CTestView view;
+    const char* const kNames[] = {"Mail",        "mai",      "Ab",   "ba",    "Z\xFCrich",
+                                  "z\xC3\xBCri", "\xC3\x9C", "\xFC", "a\xC3", "m\xC3\xA4il"};
+    for (const char* pszName : kNames) {
+        auto* p = new CBookmark;
+        p->m_nFlags = BMF_MSIE;
+        p->m_strName = pszName;
+        p->m_strURL = "http://x/";
+        view.m_bookmarks.Add(p);
+    }
+    const char* const kPieces[] = {"m", "a", "i", "\xC3", "\xBC", "\xFC", "b", "z", "\xC3\x9C"};
+    std::mt19937 rng(7);
+    std::string strTyped;
+    for (int nStep = 0; nStep < 2000; ++nStep) {
+        if (rng() % 3 == 0 && !strTyped.empty()) {
+            strTyped.pop_back();
+        } else if (strTyped.size() < 6) {
+            strTyped += kPieces[rng() % std::size(kPieces)];
+        }
+        view.SetFilter(strTyped);
+        std::vector<CBookmark*> rows;
+        ASSERT_EQ(view.SortedRows(rows), 10);
+        std::vector<CBookmark*> all;
+        CTestView fresh;  // the same filter without anything known
+        fresh.SetFilter(strTyped);
+        std::vector<CBookmark*> expected;
+        for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+            all.push_back(view.BookmarkAt(i));
+        }
+        view.SortRowPointers(all);
+        for (CBookmark* p : all) {
+            if (fresh.PassesFilter(*p)) {
+                expected.push_back(p);
+            }
+        }
+        ASSERT_EQ(rows, expected) << "filter '" << strTyped << "' at step " << nStep;
+    }
+}

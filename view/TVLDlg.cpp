@@ -353,7 +353,7 @@ void CTVLDlg::OnRemove() {
     m_list->BeginUpdate();
     for (int i = rows.GetNextItem(-1, LVNI_SELECTED); i >= 0;
          i = rows.GetNextItem(i - 1, LVNI_SELECTED)) {
-        RecordOf(rows.GetItemData(i))->m_nFlags |= BMF_REMOVED;
+        RemoveRow(*RecordOf(rows.GetItemData(i)));
         m_list->DeleteItem(i);
     }
     m_list->EndUpdate();
