@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,15 +20,17 @@ extern char** environ;
 
 namespace {
 
+constexpr int kNoExplanation = 1;
 constexpr int SE_ERR_FNF = 2;
-constexpr int SE_ERR_NOASSOC = 31;
-constexpr int kFound = 42;
 constexpr int SE_ERR_ACCESSDENIED = 5;
 constexpr int SE_ERR_OOM = 8;
+constexpr int SE_ERR_NOASSOC = 31;
+constexpr int kFound = 42;
 
-// Starts the program (looked up in PATH when bSearch) and returns its id, or
-// -1 with errno set.
-pid_t Spawn(const std::string& strProgram, const std::vector<std::string>& args, bool bSearch) {
+// Starts the program (looked up in PATH when bSearch) with this environment
+// and returns its id, or -1 with errno set.
+pid_t Spawn(const std::string& strProgram, const std::vector<std::string>& args, bool bSearch,
+            char* const* envp) {
     std::vector<char*> argv;
     for (const std::string& strArg : args) {
         argv.push_back(const_cast<char*>(strArg.c_str()));
@@ -36,8 +38,8 @@ pid_t Spawn(const std::string& strProgram, const std::vector<std::string>& args,
     argv.push_back(nullptr);
     pid_t pid = -1;
     const int nError =
-        bSearch ? posix_spawnp(&pid, strProgram.c_str(), nullptr, nullptr, argv.data(), environ)
-                : posix_spawn(&pid, strProgram.c_str(), nullptr, nullptr, argv.data(), environ);
+        bSearch ? posix_spawnp(&pid, strProgram.c_str(), nullptr, nullptr, argv.data(), envp)
+                : posix_spawn(&pid, strProgram.c_str(), nullptr, nullptr, argv.data(), envp);
     if (nError != 0) {
         errno = nError;
         return -1;
@@ -48,6 +50,37 @@ pid_t Spawn(const std::string& strProgram, const std::vector<std::string>& args,
 // Collects the program's end in the background, so no zombie stays behind.
 void Reap(pid_t pid) {
     std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+}
+
+// Runs xdg-open to its end; the code ShellOpenAsync reports.
+int RunOpener(const std::string& strFile) {
+    const pid_t pid = Spawn("xdg-open", {"xdg-open", strFile}, true, environ);
+    if (pid < 0) {
+        return errno == ENOMEM || errno == EAGAIN ? SE_ERR_OOM
+               : errno == EACCES                  ? SE_ERR_ACCESSDENIED
+                                                  : SE_ERR_NOASSOC;
+    }
+    int nStatus = 0;
+    while (waitpid(pid, &nStatus, 0) < 0) {
+        if (errno != EINTR) {
+            // Collected elsewhere: nothing tells of a failure.
+            return errno == ECHILD ? kFound : kNoExplanation;
+        }
+    }
+    if (!WIFEXITED(nStatus)) {
+        return kNoExplanation;
+    }
+    switch (WEXITSTATUS(nStatus)) {
+        case 0:
+            return kFound;
+        case 1:  // a name xdg-open does not take
+        case 2:  // the file does not exist
+            return SE_ERR_FNF;
+        case 3:  // no tool that opens things on this desktop
+            return SE_ERR_NOASSOC;
+        default:  // 4, the action failed, or no status of xdg-open's
+            return kNoExplanation;
+    }
 }
 
 // The directories holding desktop entries and mimeapps.list files.
@@ -140,40 +173,16 @@ bool IsExecutableFile(const std::string& strPath) {
 
 }  // namespace
 
-int ShellOpen(const std::string& strFile) {
-    const pid_t pid = Spawn("xdg-open", {"xdg-open", strFile}, true);
-    if (pid < 0) {
-        return errno == ENOMEM   ? SE_ERR_OOM
-               : errno == EACCES ? SE_ERR_ACCESSDENIED
-                                 : SE_ERR_NOASSOC;
-    }
-    // xdg-open ends once the handler runs; some handlers keep it waiting, and
-    // a handler still running after a while has started.
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    int nStatus = 0;
-    while (waitpid(pid, &nStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= tEnd) {
-            Reap(pid);
-            return kFound;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!WIFEXITED(nStatus)) {
-        return 0;
-    }
-    switch (WEXITSTATUS(nStatus)) {
-        case 0:
-            return kFound;
-        case 1:  // xdg-open's syntax error: a name it cannot take
-        case 2:  // the file does not exist
-            return SE_ERR_FNF;
-        default:  // no tool or no handler could open it
-            return SE_ERR_NOASSOC;
+void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> done) {
+    try {
+        std::thread([strFile, done] { done(RunOpener(strFile)); }).detach();
+    } catch (const std::system_error&) {
+        done(SE_ERR_OOM);  // no thread to wait on it: nothing was started
     }
 }
 
 bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args) {
-    const pid_t pid = Spawn(strProgram, args, false);
+    const pid_t pid = Spawn(strProgram, args, false, environ);
     if (pid < 0) {
         return false;
     }

@@ -2,14 +2,23 @@
 // handler, which program opens a kind of file, starting a program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-// Opens the file or URL the desktop's way (xdg-open, started without a
-// shell). Returns a value greater than 32 on success, else the error code of
-// the Windows open action that fits what went wrong: 2 not found, 5 access
-// denied, 8 out of memory, 31 no application to open it.
-int ShellOpen(const std::string& strFile);
+// Opens the file or URL the desktop's way: starts xdg-open (without a shell)
+// and returns at once, as xdg-open may wait for the handler it starts. When
+// xdg-open ends, done gets, on a thread of its own, a value greater than 32
+// on success, else the error code of the Windows open action that fits what
+// went wrong. xdg-open's exit status:
+//   0 (success)                               42
+//   1 (a name it does not take, e.g. "-x")     2  the file was not found
+//   2 (the file does not exist)                2  the file was not found
+//   3 (no tool for this desktop)              31  no application associated
+//   4 (the action failed), other ends          1  without explanation
+// xdg-open not started: 31 when it is not installed, 5 when it may not be
+// run, 8 when memory or processes run short.
+void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> done);
 
 // Starts a program with exactly these arguments (argument 0 included), without
 // a shell and without waiting. False when it could not be started.

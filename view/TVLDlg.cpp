@@ -1,5 +1,6 @@
 #include "view/TVLDlg.h"
 
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
@@ -110,6 +111,7 @@ CTVLDlg::CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory)
 }
 
 CTVLDlg::~CTVLDlg() {
+    *m_pAlive = false;
     if (m_pStatusDlg != nullptr) {
         m_pStatusDlg->Destroy();
     }
@@ -432,10 +434,19 @@ void CTVLDlg::OpenLink(bool bNewWindow) {
         SpawnProgram(m_strBrowserExe, {m_strBrowserExe, strURL});
         return;
     }
-    const int nCode = ShellOpen(strURL);
-    if (nCode <= 32) {
-        ShowMessage(OpenFailureMessage(strURL, static_cast<unsigned>(nCode)), MSG_ERROR);
-    }
+    // The answer comes on another thread, whenever xdg-open ends; the window
+    // may be closed by then.
+    ShellOpenAsync(strURL, [this, pAlive = m_pAlive, strURL](int nCode) {
+        wxAppConsole* const pApp = wxTheApp;
+        if (nCode > 32 || pApp == nullptr) {
+            return;
+        }
+        pApp->CallAfter([this, pAlive, strURL, nCode] {
+            if (*pAlive) {
+                ShowMessage(OpenFailureMessage(strURL, static_cast<unsigned>(nCode)), MSG_ERROR);
+            }
+        });
+    });
 }
 
 void CTVLDlg::FillContextMenu(wxMenu& menu) const {

@@ -4,6 +4,7 @@
 
 #include <wx/panel.h>
 
+#include <memory>
 #include <vector>
 
 #include "catalogue/TVLDlgBase.h"
@@ -73,4 +74,7 @@ private:
     CStatusDlg* m_pStatusDlg = nullptr;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
+    // False once the view is gone; read on the window's thread only, by the
+    // open action's late answers.
+    std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };

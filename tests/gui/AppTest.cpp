@@ -481,11 +481,14 @@ protected:
         Recorder("bin/xdg-open", 0);
         Recorder("bin/browser", 0);
     }
-    void Recorder(const std::string& strRel, int nStatus) {
+    // strMore: shell commands run after the arguments are written, their
+    // output going to the same file.
+    void Recorder(const std::string& strRel, int nStatus, const std::string& strMore = "") {
         const std::string strArgs = m_dir / (strRel + ".args");
-        m_dir.Write(strRel, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
-                                strArgs + ".tmp\"\n/bin/mv \"" + strArgs + ".tmp\" \"" + strArgs +
-                                "\"\nexit " + std::to_string(nStatus) + "\n");
+        m_dir.Write(strRel, "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; " +
+                                strMore + " } > \"" + strArgs + ".tmp\"\n/bin/mv \"" + strArgs +
+                                ".tmp\" \"" + strArgs + "\"\nexit " + std::to_string(nStatus) +
+                                "\n");
         chmod((m_dir / strRel).c_str(), 0755);
         std::filesystem::remove(strArgs);
     }
@@ -497,10 +500,15 @@ protected:
         }
         return std::filesystem::exists(strPath) ? ReadFileBytes(strPath) : std::string();
     }
-    // Runs the command and returns the text of the message box it showed.
+    // Runs the command and returns the text of the message box it showed,
+    // which may come once the open action has ended.
     std::string CommandWithMessage(int nId) {
         std::string strMessage;
-        wxTEST_DIALOG(Command(nId), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+        const auto run = [&] {
+            Command(nId);
+            EXPECT_TRUE(WaitFor([&] { return !strMessage.empty(); }, 10s));
+        };
+        wxTEST_DIALOG(run(), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
                           strMessage = dlg.GetMessage().utf8_string();
                           EXPECT_EQ(dlg.GetTitle(), "Tavrel");
                           return wxID_OK;
@@ -562,6 +570,31 @@ TEST_F(CommandsTest, ANewWindowGetsTheUrlUnchangedButNeverAsAnOption) {
     Record(3)->m_strURL = "https://y.example/";
     Command(ID_OPEN_NEW_WINDOW);
     EXPECT_EQ(Args("bin/xdg-open"), "https://y.example/\n");
+}
+
+TEST_F(CommandsTest, TheWindowGoesOnWhileTheOpenerRunsAndItsFailureComesWhenItEnds) {
+    Start();
+    Recorder("bin/xdg-open", 4, "sleep 5;");
+    m_pView->m_list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    std::string strMessage;
+    const auto run = [&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        Command(ID_OPEN);
+        EXPECT_LT(std::chrono::steady_clock::now() - tStart, 2s);
+        Select({});
+        Command(ID_EDIT_SELECT_ALL);
+        EXPECT_EQ(Rows().GetSelectedCount(), 10);
+        EXPECT_EQ(strMessage, "");
+        EXPECT_TRUE(WaitFor([&] { return !strMessage.empty(); }, 10s));
+    };
+    wxTEST_DIALOG(run(), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+                      strMessage = dlg.GetMessage().utf8_string();
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(strMessage,
+              "The link 'https://inbox.example/' cannot be shown, error code = 1. Without "
+              "explanation.");
+    EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
 }
 
 TEST_F(CommandsTest, TheContextMenuHasFiveOrEightItems) {
