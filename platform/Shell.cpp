@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -83,6 +85,80 @@ int RunOpener(const std::string& strFile) {
     }
 }
 
+std::string Trim(const std::string& str) {
+    const auto nFirst = str.find_first_not_of(" \t\r");
+    if (nFirst == std::string::npos) {
+        return "";
+    }
+    return str.substr(nFirst, str.find_last_not_of(" \t\r") - nFirst + 1);
+}
+
+bool IsRegularFile(const std::string& strPath) {
+    struct stat st {};
+    return stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& strPath) {
+    struct stat st {};
+    return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsExecutableFile(const std::string& strPath) {
+    return IsRegularFile(strPath) && access(strPath.c_str(), X_OK) == 0;
+}
+
+// An ini-style file: group, then key, to the value (the first one given).
+using CIniFile = std::map<std::string, std::map<std::string, std::string>>;
+
+// False when the path is no regular file or cannot be read.
+bool ReadIniFile(const std::string& strPath, CIniFile& ini) {
+    if (!IsRegularFile(strPath)) {
+        return false;
+    }
+    std::ifstream file(strPath);
+    if (!file) {
+        return false;
+    }
+    std::string strLine;
+    std::map<std::string, std::string>* pGroup = nullptr;
+    while (std::getline(file, strLine)) {
+        strLine = Trim(strLine);
+        if (strLine.empty() || strLine[0] == '#') {
+            continue;
+        }
+        if (strLine[0] == '[') {
+            pGroup = &ini[strLine.substr(1, strLine.find(']') - 1)];
+            continue;
+        }
+        const auto nEqual = strLine.find('=');
+        if (pGroup != nullptr && nEqual != std::string::npos) {
+            pGroup->emplace(Trim(strLine.substr(0, nEqual)), Trim(strLine.substr(nEqual + 1)));
+        }
+    }
+    return !file.bad();
+}
+
+std::string IniValue(const CIniFile& ini, const std::string& strGroup, const std::string& strKey) {
+    const auto group = ini.find(strGroup);
+    if (group == ini.end()) {
+        return "";
+    }
+    const auto value = group->second.find(strKey);
+    return value == group->second.end() ? "" : value->second;
+}
+
+std::vector<std::string> SplitList(const std::string& strList) {
+    std::vector<std::string> items;
+    std::stringstream stream(strList);
+    std::string strItem;
+    while (std::getline(stream, strItem, ';')) {
+        if (!strItem.empty()) {
+            items.push_back(strItem);
+        }
+    }
+    return items;
+}
+
 // The directories holding desktop entries and mimeapps.list files.
 std::vector<std::string> DataDirs() {
     return XdgDirs("XDG_DATA_HOME", "/.local/share", "XDG_DATA_DIRS",
@@ -93,82 +169,130 @@ std::vector<std::string> ConfigDirs() {
     return XdgDirs("XDG_CONFIG_HOME", "/.config", "XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
-std::string Trim(const std::string& str) {
-    const auto nFirst = str.find_first_not_of(" \t\r");
-    if (nFirst == std::string::npos) {
-        return "";
-    }
-    return str.substr(nFirst, str.find_last_not_of(" \t\r") - nFirst + 1);
-}
-
-// The value of a key in one group of an ini-style file; false when absent.
-bool ReadGroupKey(const std::string& strFile, const std::string& strGroup,
-                  const std::string& strKey, std::string& strValue) {
-    std::ifstream file(strFile);
-    std::string strLine;
-    bool bInGroup = false;
-    while (std::getline(file, strLine)) {
-        strLine = Trim(strLine);
-        if (!strLine.empty() && strLine[0] == '[') {
-            bInGroup = strLine == "[" + strGroup + "]";
-        } else if (bInGroup) {
-            const auto nEqual = strLine.find('=');
-            if (nEqual != std::string::npos && Trim(strLine.substr(0, nEqual)) == strKey) {
-                strValue = Trim(strLine.substr(nEqual + 1));
-                return true;
-            }
+// The names of the current desktop, lower case; names that could reach
+// another directory are left out.
+std::vector<std::string> CurrentDesktops() {
+    std::vector<std::string> names;
+    for (std::string strName : SplitDirs(GetEnv("XDG_CURRENT_DESKTOP"))) {
+        bool bValid = true;
+        for (char& c : strName) {
+            bValid =
+                bValid && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_');
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (bValid) {
+            names.push_back(strName);
         }
     }
-    return false;
+    return names;
 }
 
-// The Exec line of a desktop entry found in the applications directories.
-bool FindDesktopExec(const std::string& strEntry, std::string& strExec) {
-    if (strEntry.find('/') != std::string::npos) {
-        return false;
+// The file of a desktop file id below an applications directory: the id
+// itself, or with "-" standing for subdirectories ("kde-foo.desktop" is
+// "kde/foo.desktop").
+std::string FindEntryFile(const std::string& strDir, const std::string& strId) {
+    if (IsRegularFile(strDir + "/" + strId)) {
+        return strDir + "/" + strId;
     }
-    for (const std::string& strDir : DataDirs()) {
-        if (ReadGroupKey(strDir + "/applications/" + strEntry, "Desktop Entry", "Exec", strExec)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The program of the first default application for a type that has one.
-std::string DefaultProgram(const std::string& strType) {
-    std::vector<std::string> lists;
-    for (const std::string& strDir : ConfigDirs()) {
-        lists.push_back(strDir + "/mimeapps.list");
-    }
-    for (const std::string& strDir : DataDirs()) {
-        lists.push_back(strDir + "/applications/mimeapps.list");
-        lists.push_back(strDir + "/applications/defaults.list");
-    }
-    for (const std::string& strList : lists) {
-        std::string strEntries;
-        if (!ReadGroupKey(strList, "Default Applications", strType, strEntries)) {
-            continue;
-        }
-        std::stringstream stream(strEntries);
-        std::string strEntry;
-        while (std::getline(stream, strEntry, ';')) {
-            std::string strExec;
-            if (!strEntry.empty() && FindDesktopExec(strEntry, strExec)) {
-                const std::string strProgram = SearchPath(ExecProgram(strExec));
-                if (!strProgram.empty()) {
-                    return strProgram;
-                }
+    for (auto nDash = strId.find('-'); nDash != std::string::npos;
+         nDash = strId.find('-', nDash + 1)) {
+        const std::string strSub = strDir + "/" + strId.substr(0, nDash);
+        if (IsDirectory(strSub)) {
+            std::string strFound = FindEntryFile(strSub, strId.substr(nDash + 1));
+            if (!strFound.empty()) {
+                return strFound;
             }
         }
     }
     return "";
 }
 
-bool IsExecutableFile(const std::string& strPath) {
-    struct stat st {};
-    return stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           access(strPath.c_str(), X_OK) == 0;
+// The program of the desktop entry with this id; empty when it is not
+// installed, hidden, without Exec or its program is missing.
+std::string LoadEntry(const std::string& strId) {
+    if (strId.find('/') != std::string::npos) {
+        return "";
+    }
+    for (const std::string& strDir : DataDirs()) {
+        const std::string strPath = FindEntryFile(strDir + "/applications", strId);
+        CIniFile ini;
+        if (strPath.empty() || !ReadIniFile(strPath, ini)) {
+            continue;
+        }
+        // The first entry with the id hides those of the later directories.
+        if (IniValue(ini, "Desktop Entry", "Hidden") == "true") {
+            return "";
+        }
+        return SearchPath(ExecProgram(IniValue(ini, "Desktop Entry", "Exec")));
+    }
+    return "";
+}
+
+// The first usable entry of the type: the defaults of the mimeapps.list
+// files, then their added associations, then mimeinfo.cache, each in the
+// order of the XDG MIME Applications Specification.
+std::string FindHandler(const std::string& strType) {
+    std::vector<std::string> appDirs;
+    for (const std::string& strDir : DataDirs()) {
+        appDirs.push_back(strDir + "/applications");
+    }
+    std::vector<std::string> listDirs = ConfigDirs();
+    listDirs.insert(listDirs.end(), appDirs.begin(), appDirs.end());
+    struct CList {
+        CIniFile ini;
+        bool bDesktop;  // desktop-specific: only its defaults count
+    };
+    std::vector<CList> lists;
+    for (const std::string& strDir : listDirs) {
+        for (const std::string& strDesktop : CurrentDesktops()) {
+            CList list{{}, true};
+            if (ReadIniFile(strDir + "/" + strDesktop + "-mimeapps.list", list.ini)) {
+                lists.push_back(std::move(list));
+            }
+        }
+        CList list{{}, false};
+        if (ReadIniFile(strDir + "/mimeapps.list", list.ini)) {
+            lists.push_back(std::move(list));
+        }
+    }
+    std::set<std::string> removed;
+    std::string strProgram;
+    const auto tryIds = [&](const std::string& strIds, bool bFiltered) {
+        for (const std::string& strId : SplitList(strIds)) {
+            if (!bFiltered || removed.count(strId) == 0) {
+                strProgram = LoadEntry(strId);
+                if (!strProgram.empty()) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (const CList& list : lists) {
+        if (tryIds(IniValue(list.ini, "Default Applications", strType), false)) {
+            return strProgram;
+        }
+    }
+    for (const CList& list : lists) {
+        if (list.bDesktop) {
+            continue;
+        }
+        for (const std::string& strId :
+             SplitList(IniValue(list.ini, "Removed Associations", strType))) {
+            removed.insert(strId);
+        }
+        if (tryIds(IniValue(list.ini, "Added Associations", strType), true)) {
+            return strProgram;
+        }
+    }
+    for (const std::string& strDir : appDirs) {
+        CIniFile cache;
+        if (ReadIniFile(strDir + "/mimeinfo.cache", cache) &&
+            tryIds(IniValue(cache, "MIME Cache", strType), true)) {
+            return strProgram;
+        }
+    }
+    return "";
 }
 
 }  // namespace
@@ -234,7 +358,7 @@ int FindExecutable(const std::string& strFile, std::string& strProgram) {
     if (CompareNoCase(strExt, "htm") != 0 && CompareNoCase(strExt, "html") != 0) {
         return SE_ERR_NOASSOC;
     }
-    const std::string strFound = DefaultProgram("text/html");
+    const std::string strFound = FindHandler("text/html");
     if (strFound.empty()) {
         return SE_ERR_NOASSOC;
     }

@@ -25,9 +25,10 @@ void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> d
 bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args);
 
 // The program that opens a file of this name, as the desktop's default
-// application for its type (".htm" and ".html" are text/html). Returns a value
-// greater than 32 and the program's full path on success, as the Windows
-// lookup does; 31 when no program is associated, 2 when the file is missing.
+// application for its type (".htm" and ".html" are text/html), looked up as
+// the XDG MIME Applications Specification says. Returns a value greater than
+// 32 and the program's full path on success, as the Windows lookup does; 31
+// when no usable program is associated, 2 when the file is missing.
 int FindExecutable(const std::string& strFile, std::string& strProgram);
 
 // Looks a program name up in PATH; a name with a "/" is taken as it is.

@@ -16,27 +16,36 @@
 
 namespace {
 
+// Points the XDG directories and PATH into dir.
+void UseXdgDirs(const CTempDir& dir, const char* pszDesktop = "") {
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (dir / "etc").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    setenv("XDG_DATA_DIRS", (dir / "share").c_str(), 1);
+    setenv("XDG_CURRENT_DESKTOP", pszDesktop, 1);
+    setenv("PATH", (dir / "bin").c_str(), 1);
+    dir.Write("page.HTM", "");
+}
+
+void WriteProgram(const CTempDir& dir, const std::string& strName) {
+    dir.Write("bin/" + strName, "#!/bin/sh\n");
+    chmod((dir / ("bin/" + strName)).c_str(), 0755);
+}
+
+void WriteEntry(const CTempDir& dir, const std::string& strRel, const std::string& strKeys) {
+    dir.Write(strRel, "[Desktop Entry]\nName=Browser\n" + strKeys);
+}
+
 class ShellTest : public testing::Test {
 protected:
-    void SetUp() override {
-        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (m_dir / "etc").c_str(), 1);
-        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-        setenv("XDG_DATA_DIRS", (m_dir / "share").c_str(), 1);
-        setenv("PATH", (m_dir / "bin").c_str(), 1);
-        m_dir.Write("page.HTM", "");
-    }
-    void Program(const std::string& strName) {
-        m_dir.Write("bin/" + strName, "#!/bin/sh\n");
-        chmod((m_dir / ("bin/" + strName)).c_str(), 0755);
-    }
+    void SetUp() override { UseXdgDirs(m_dir); }
+    void Program(const std::string& strName) { WriteProgram(m_dir, strName); }
     void Entry(const std::string& strDir, const std::string& strFile, const std::string& strExec) {
-        m_dir.Write(strDir + "/applications/" + strFile,
-                    "[Desktop Entry]\nName=Browser\nExec=" + strExec + "\n");
+        WriteEntry(m_dir, strDir + "/applications/" + strFile, "Exec=" + strExec + "\n");
     }
 
-    CEnvironmentGuard m_env{
-        {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "PATH"}};
+    CEnvironmentGuard m_env{{"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+                             "XDG_CURRENT_DESKTOP", "PATH"}};
     CTempDir m_dir;
 };
 
@@ -66,6 +75,100 @@ TEST_F(ShellTest, NoAssociationMissingFileOrOtherTypeFail) {
     m_dir.Write("notes.txt", "");
     EXPECT_EQ(FindExecutable(m_dir / "notes.txt", strProgram), 31);
     EXPECT_EQ(strProgram, "kept");
+}
+
+TEST_F(ShellTest, TheHandlerIsLookedUpInTheXdgOrder) {
+    struct {
+        const char* pszWhat;
+        std::vector<std::pair<std::string, std::string>> files;
+        const char* pszDesktop;
+        std::string strExpected;  // the program found; empty for none
+    } const cases[] = {
+        {"the first desktop's own list wins",
+         {{"config/mimeapps.list", "[Default Applications]\ntext/html=a.desktop\n"},
+          {"config/xfce-mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"},
+          {"config/gnome-mimeapps.list", "[Default Applications]\ntext/html=c.desktop\n"}},
+         "GNOME:XFCE",
+         "c"},
+        {"a desktop's list counts only for that desktop",
+         {{"config/mimeapps.list", "[Default Applications]\ntext/html=a.desktop\n"},
+          {"config/kde-mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"}},
+         "XFCE",
+         "a"},
+        {"the user's list beats the system's desktop list",
+         {{"etc/xfce-mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"},
+          {"config/mimeapps.list", "[Default Applications]\ntext/html=a.desktop\n"}},
+         "XFCE",
+         "a"},
+        {"the system's configuration beats the data directories",
+         {{"data/applications/mimeapps.list", "[Default Applications]\ntext/html=a.desktop\n"},
+          {"etc/mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"}},
+         "",
+         "b"},
+        {"unusable defaults fall through, an id with a dash finds a subdirectory",
+         {{"config/mimeapps.list",
+           "[Default Applications]\ntext/html=noexec.desktop;gone.desktop;"
+           "missing.desktop;hidden.desktop;kde-d.desktop\n"}},
+         "",
+         "d"},
+        {"a default anywhere beats added associations",
+         {{"config/mimeapps.list", "[Added Associations]\ntext/html=a.desktop\n"},
+          {"share/applications/mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"}},
+         "",
+         "b"},
+        {"added associations, in order",
+         {{"etc/mimeapps.list",
+           "[Added Associations]\ntext/html=gone.desktop;c.desktop;a.desktop\n"}},
+         "",
+         "c"},
+        {"added associations of a desktop's list do not count",
+         {{"config/xfce-mimeapps.list", "[Added Associations]\ntext/html=a.desktop\n"}},
+         "XFCE",
+         ""},
+        {"removed associations hide the added ones and the cache's",
+         {{"config/mimeapps.list", "[Removed Associations]\ntext/html=a.desktop;b.desktop\n"},
+          {"etc/mimeapps.list", "[Added Associations]\ntext/html=a.desktop\n"},
+          {"share/applications/mimeinfo.cache", "[MIME Cache]\ntext/html=b.desktop;c.desktop;\n"}},
+         "",
+         "c"},
+        {"the cache alone",
+         {{"share/applications/mimeinfo.cache",
+           "[MIME Cache]\ntext/plain=b.desktop\n"
+           "text/html=a.desktop;\n"}},
+         "",
+         "a"},
+        {"a mimeapps.list that is a directory is passed over",
+         {{"config/mimeapps.list/x", ""},
+          {"etc/mimeapps.list", "[Default Applications]\ntext/html=b.desktop\n"}},
+         "",
+         "b"},
+    };
+    for (const auto& c : cases) {
+        CTempDir dir;
+        UseXdgDirs(dir, c.pszDesktop);
+        for (const char* pszName : {"a", "b", "c", "d"}) {
+            WriteProgram(dir, pszName);
+        }
+        for (const char* pszName : {"a", "b", "c"}) {
+            WriteEntry(dir, "share/applications/" + std::string(pszName) + ".desktop",
+                       "Exec=" + std::string(pszName) + " %u\n");
+        }
+        WriteEntry(dir, "share/applications/kde/d.desktop", "Exec=d\n");
+        WriteEntry(dir, "share/applications/noexec.desktop", "Icon=x\n");
+        WriteEntry(dir, "share/applications/gone.desktop", "Exec=gone %u\n");
+        WriteEntry(dir, "share/applications/hidden.desktop", "Exec=a %u\nHidden=true\n");
+        for (const auto& [strRel, strText] : c.files) {
+            dir.Write(strRel, strText);
+        }
+        std::string strProgram;
+        const int nCode = FindExecutable(dir / "page.HTM", strProgram);
+        if (c.strExpected.empty()) {
+            EXPECT_EQ(nCode, 31) << c.pszWhat;
+            continue;
+        }
+        EXPECT_GT(nCode, 32) << c.pszWhat;
+        EXPECT_EQ(strProgram, dir / ("bin/" + c.strExpected)) << c.pszWhat;
+    }
 }
 
 // A stand-in xdg-open that writes its arguments, one per line, and ends with
