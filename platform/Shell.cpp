@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -107,6 +108,10 @@ bool IsExecutableFile(const std::string& strPath) {
     return IsRegularFile(strPath) && access(strPath.c_str(), X_OK) == 0;
 }
 
+bool IsOneOf(char c, const char* pszSet) {
+    return c != '\0' && std::strchr(pszSet, c) != nullptr;
+}
+
 // An ini-style file: group, then key, to the value (the first one given).
 using CIniFile = std::map<std::string, std::map<std::string, std::string>>;
 
@@ -159,6 +164,142 @@ std::vector<std::string> SplitList(const std::string& strList) {
     return items;
 }
 
+// The escapes of a string value; others stay as written, for the quoting
+// rules of Exec to read.
+std::string UnescapeValue(const std::string& str) {
+    std::string strOut;
+    for (std::size_t i = 0; i < str.size(); ++i) {
+        if (str[i] != '\\' || i + 1 == str.size()) {
+            strOut += str[i];
+            continue;
+        }
+        const char c = str[++i];
+        switch (c) {
+            case 's':
+                strOut += ' ';
+                break;
+            case 'n':
+                strOut += '\n';
+                break;
+            case 't':
+                strOut += '\t';
+                break;
+            case 'r':
+                strOut += '\r';
+                break;
+            case '\\':
+                strOut += '\\';
+                break;
+            default:
+                strOut += '\\';
+                strOut += c;
+        }
+    }
+    return strOut;
+}
+
+// Splits a command line on blanks outside quotes and undoes the quoting.
+bool SplitArguments(const std::string& str, std::vector<std::string>& args) {
+    std::string strArg;
+    bool bInArg = false;
+    for (std::size_t i = 0; i < str.size(); ++i) {
+        const char c = str[i];
+        if (c == ' ' || c == '\t' || c == '\n') {
+            if (bInArg) {
+                args.push_back(strArg);
+                strArg.clear();
+                bInArg = false;
+            }
+            continue;
+        }
+        bInArg = true;
+        if (c == '"') {
+            for (++i; i < str.size() && str[i] != '"'; ++i) {
+                if (str[i] == '\\' && i + 1 < str.size() && IsOneOf(str[i + 1], "\"`$\\")) {
+                    ++i;
+                }
+                strArg += str[i];
+            }
+            if (i == str.size()) {
+                return false;  // the quote is not closed
+            }
+        } else if (c == '\'') {
+            const auto nEnd = str.find('\'', i + 1);
+            if (nEnd == std::string::npos) {
+                return false;
+            }
+            strArg += str.substr(i + 1, nEnd - i - 1);
+            i = nEnd;
+        } else if (c == '\\') {
+            if (++i == str.size()) {
+                return false;
+            }
+            strArg += str[i];
+        } else {
+            strArg += c;
+        }
+    }
+    if (bInArg) {
+        args.push_back(strArg);
+    }
+    return true;
+}
+
+// Whether every field code of the argument is one the Desktop Entry
+// Specification lists, and those that stand for whole arguments stand alone.
+bool ValidFieldCodes(const std::string& strArg) {
+    for (std::size_t i = 0; i + 1 < strArg.size(); ++i) {
+        if (strArg[i] != '%') {
+            continue;
+        }
+        const char c = strArg[++i];
+        if (IsOneOf(c, "UFi")) {
+            if (strArg.size() != 2) {
+                return false;
+            }
+        } else if (!IsOneOf(c, "ufckdDnNvm%")) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsAssignment(const std::string& str) {
+    const auto nEqual = str.find('=');
+    if (nEqual == 0 || nEqual == std::string::npos ||
+        std::isdigit(static_cast<unsigned char>(str[0]))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < nEqual; ++i) {
+        if (!std::isalnum(static_cast<unsigned char>(str[i])) && str[i] != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Moves the assignments of a leading "env" into the environment; false
+// when no program follows them. An env with options of its own stays the
+// program.
+bool TakeEnvAssignments(CExecCommand& command) {
+    std::vector<std::string>& argv = command.argv;
+    if (argv.empty() || (argv[0] != "env" && argv[0] != "/usr/bin/env" && argv[0] != "/bin/env")) {
+        return true;
+    }
+    std::size_t n = 1;
+    while (n < argv.size() && IsAssignment(argv[n])) {
+        ++n;
+    }
+    if (n == argv.size()) {
+        return false;
+    }
+    if (argv[n][0] != '-') {
+        command.env.assign(argv.begin() + 1, argv.begin() + static_cast<std::ptrdiff_t>(n));
+        argv.erase(argv.begin(), argv.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    return true;
+}
+
 // The directories holding desktop entries and mimeapps.list files.
 std::vector<std::string> DataDirs() {
     return XdgDirs("XDG_DATA_HOME", "/.local/share", "XDG_DATA_DIRS",
@@ -207,11 +348,11 @@ std::string FindEntryFile(const std::string& strDir, const std::string& strId) {
     return "";
 }
 
-// The program of the desktop entry with this id; empty when it is not
-// installed, hidden, without Exec or its program is missing.
-std::string LoadEntry(const std::string& strId) {
+// The command and program of the desktop entry with this id; false when it
+// is not installed, hidden, without a usable Exec or its program is missing.
+bool LoadEntry(const std::string& strId, CExecCommand& command, std::string& strProgram) {
     if (strId.find('/') != std::string::npos) {
-        return "";
+        return false;
     }
     for (const std::string& strDir : DataDirs()) {
         const std::string strPath = FindEntryFile(strDir + "/applications", strId);
@@ -220,18 +361,30 @@ std::string LoadEntry(const std::string& strId) {
             continue;
         }
         // The first entry with the id hides those of the later directories.
-        if (IniValue(ini, "Desktop Entry", "Hidden") == "true") {
-            return "";
+        const std::string strExec = IniValue(ini, "Desktop Entry", "Exec");
+        CExecCommand parsed;
+        if (IniValue(ini, "Desktop Entry", "Hidden") == "true" || strExec.empty() ||
+            !ParseExec(strExec, parsed)) {
+            return false;
         }
-        return SearchPath(ExecProgram(IniValue(ini, "Desktop Entry", "Exec")));
+        const std::string strFound = SearchPath(parsed.argv[0]);
+        if (strFound.empty()) {
+            return false;
+        }
+        parsed.strName = UnescapeValue(IniValue(ini, "Desktop Entry", "Name"));
+        parsed.strIcon = UnescapeValue(IniValue(ini, "Desktop Entry", "Icon"));
+        parsed.strEntryPath = strPath;
+        command = parsed;
+        strProgram = strFound;
+        return true;
     }
-    return "";
+    return false;
 }
 
 // The first usable entry of the type: the defaults of the mimeapps.list
 // files, then their added associations, then mimeinfo.cache, each in the
 // order of the XDG MIME Applications Specification.
-std::string FindHandler(const std::string& strType) {
+bool FindHandler(const std::string& strType, CExecCommand& command, std::string& strProgram) {
     std::vector<std::string> appDirs;
     for (const std::string& strDir : DataDirs()) {
         appDirs.push_back(strDir + "/applications");
@@ -256,21 +409,18 @@ std::string FindHandler(const std::string& strType) {
         }
     }
     std::set<std::string> removed;
-    std::string strProgram;
     const auto tryIds = [&](const std::string& strIds, bool bFiltered) {
         for (const std::string& strId : SplitList(strIds)) {
-            if (!bFiltered || removed.count(strId) == 0) {
-                strProgram = LoadEntry(strId);
-                if (!strProgram.empty()) {
-                    return true;
-                }
+            if ((!bFiltered || removed.count(strId) == 0) &&
+                LoadEntry(strId, command, strProgram)) {
+                return true;
             }
         }
         return false;
     };
     for (const CList& list : lists) {
         if (tryIds(IniValue(list.ini, "Default Applications", strType), false)) {
-            return strProgram;
+            return true;
         }
     }
     for (const CList& list : lists) {
@@ -282,17 +432,17 @@ std::string FindHandler(const std::string& strType) {
             removed.insert(strId);
         }
         if (tryIds(IniValue(list.ini, "Added Associations", strType), true)) {
-            return strProgram;
+            return true;
         }
     }
     for (const std::string& strDir : appDirs) {
         CIniFile cache;
         if (ReadIniFile(strDir + "/mimeinfo.cache", cache) &&
             tryIds(IniValue(cache, "MIME Cache", strType), true)) {
-            return strProgram;
+            return true;
         }
     }
-    return "";
+    return false;
 }
 
 }  // namespace
@@ -305,8 +455,28 @@ void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> d
     }
 }
 
-bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args) {
-    const pid_t pid = Spawn(strProgram, args, false, environ);
+bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env) {
+    std::vector<std::string> environment;
+    for (char** ppsz = environ; *ppsz != nullptr; ++ppsz) {
+        const std::string strVar = *ppsz;
+        const auto nEqual = strVar.find('=');
+        bool bReplaced = false;
+        for (const std::string& strSet : env) {
+            bReplaced = bReplaced || (nEqual != std::string::npos &&
+                                      strSet.compare(0, nEqual + 1, strVar, 0, nEqual + 1) == 0);
+        }
+        if (!bReplaced) {
+            environment.push_back(strVar);
+        }
+    }
+    environment.insert(environment.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (const std::string& strVar : environment) {
+        envp.push_back(const_cast<char*>(strVar.c_str()));
+    }
+    envp.push_back(nullptr);
+    const pid_t pid = Spawn(strProgram, args, false, envp.data());
     if (pid < 0) {
         return false;
     }
@@ -314,22 +484,75 @@ bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>&
     return true;
 }
 
-std::string ExecProgram(const std::string& strExec) {
-    const std::string str = Trim(strExec);
-    if (str.empty()) {
-        return "";
+bool ParseExec(const std::string& strExec, CExecCommand& command) {
+    CExecCommand parsed;
+    if (!SplitArguments(UnescapeValue(strExec), parsed.argv) || !TakeEnvAssignments(parsed) ||
+        parsed.argv.empty() || parsed.argv[0].empty()) {
+        return false;
     }
-    if (str[0] == '"') {
-        std::string strProgram;
-        for (std::size_t i = 1; i < str.size() && str[i] != '"'; ++i) {
-            if (str[i] == '\\' && i + 1 < str.size()) {
-                ++i;
-            }
-            strProgram += str[i];
+    for (const std::string& strArg : parsed.argv) {
+        if (!ValidFieldCodes(strArg)) {
+            return false;
         }
-        return strProgram;
     }
-    return str.substr(0, str.find_first_of(" \t"));
+    command.env = std::move(parsed.env);
+    command.argv = std::move(parsed.argv);
+    return true;
+}
+
+std::vector<std::string> ExecArgv(const CExecCommand& command, const std::string& strURL) {
+    std::vector<std::string> argv;
+    bool bURL = false;  // whether the URL has its place
+    for (const std::string& strArg : command.argv) {
+        if (strArg == "%i") {
+            if (!command.strIcon.empty()) {
+                argv.push_back("--icon");
+                argv.push_back(command.strIcon);
+            }
+            continue;
+        }
+        std::string strOut;
+        bool bKeep = strArg.empty();  // "" stays an argument
+        const auto append = [&](const std::string& str) {
+            strOut += str;
+            bKeep = bKeep || !str.empty();
+        };
+        for (std::size_t i = 0; i < strArg.size(); ++i) {
+            if (strArg[i] != '%' || i + 1 == strArg.size()) {
+                append(std::string(1, strArg[i]));
+                continue;
+            }
+            switch (strArg[++i]) {
+                case 'u':
+                case 'U':
+                case 'f':
+                case 'F':
+                    if (!bURL) {
+                        append(strURL);
+                        bKeep = bURL = true;
+                    }
+                    break;
+                case '%':
+                    append("%");
+                    break;
+                case 'c':
+                    append(command.strName);
+                    break;
+                case 'k':
+                    append(command.strEntryPath);
+                    break;
+                default:  // deprecated: dropped
+                    break;
+            }
+        }
+        if (bKeep) {
+            argv.push_back(strOut);
+        }
+    }
+    if (!bURL) {
+        argv.push_back(strURL);
+    }
+    return argv;
 }
 
 std::string SearchPath(const std::string& strName) {
@@ -349,6 +572,11 @@ std::string SearchPath(const std::string& strName) {
 }
 
 int FindExecutable(const std::string& strFile, std::string& strProgram) {
+    CExecCommand command;
+    return FindExecutable(strFile, strProgram, command);
+}
+
+int FindExecutable(const std::string& strFile, std::string& strProgram, CExecCommand& command) {
     struct stat st {};
     if (stat(strFile.c_str(), &st) != 0) {
         return SE_ERR_FNF;
@@ -358,10 +586,12 @@ int FindExecutable(const std::string& strFile, std::string& strProgram) {
     if (CompareNoCase(strExt, "htm") != 0 && CompareNoCase(strExt, "html") != 0) {
         return SE_ERR_NOASSOC;
     }
-    const std::string strFound = FindHandler("text/html");
-    if (strFound.empty()) {
+    CExecCommand found;
+    std::string strFound;
+    if (!FindHandler("text/html", found, strFound)) {
         return SE_ERR_NOASSOC;
     }
     strProgram = strFound;
+    command = found;
     return kFound;
 }

@@ -1,5 +1,6 @@
 // Finding the program that opens ".htm" files through the desktop's
-// mimeapps.list files and desktop entries.
+// mimeapps.list files and desktop entries, reading their command lines,
+// opening links and starting programs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,7 +108,7 @@ TEST_F(ShellTest, TheHandlerIsLookedUpInTheXdgOrder) {
          "b"},
         {"unusable defaults fall through, an id with a dash finds a subdirectory",
          {{"config/mimeapps.list",
-           "[Default Applications]\ntext/html=noexec.desktop;gone.desktop;"
+           "[Default Applications]\ntext/html=noexec.desktop;gone.desktop;broken.desktop;"
            "missing.desktop;hidden.desktop;kde-d.desktop\n"}},
          "",
          "d"},
@@ -156,18 +157,87 @@ TEST_F(ShellTest, TheHandlerIsLookedUpInTheXdgOrder) {
         WriteEntry(dir, "share/applications/kde/d.desktop", "Exec=d\n");
         WriteEntry(dir, "share/applications/noexec.desktop", "Icon=x\n");
         WriteEntry(dir, "share/applications/gone.desktop", "Exec=gone %u\n");
+        WriteEntry(dir, "share/applications/broken.desktop", "Exec=a \"%u\n");
         WriteEntry(dir, "share/applications/hidden.desktop", "Exec=a %u\nHidden=true\n");
+        // An entry found earlier hides the one of the same id further on.
+        WriteEntry(dir, "data/applications/c.desktop", "Exec=c --first %u\n");
         for (const auto& [strRel, strText] : c.files) {
             dir.Write(strRel, strText);
         }
         std::string strProgram;
-        const int nCode = FindExecutable(dir / "page.HTM", strProgram);
+        CExecCommand command;
+        const int nCode = FindExecutable(dir / "page.HTM", strProgram, command);
         if (c.strExpected.empty()) {
             EXPECT_EQ(nCode, 31) << c.pszWhat;
             continue;
         }
         EXPECT_GT(nCode, 32) << c.pszWhat;
         EXPECT_EQ(strProgram, dir / ("bin/" + c.strExpected)) << c.pszWhat;
+        const std::vector<std::string> argv = ExecArgv(command, "u");
+        EXPECT_EQ(argv.front(), c.strExpected) << c.pszWhat;
+        EXPECT_EQ(argv.size() == 3, c.strExpected == "c") << c.pszWhat;  // "--first"
+    }
+}
+
+TEST(ExecCommand, QuotingFieldCodesAndEnvAreReadAsDesktopEntriesMean) {
+    const std::string strURL = "https://a.example/x y?%u=%%";
+    using Args = std::vector<std::string>;
+    struct {
+        std::string strExec;
+        Args env;
+        Args argv;  // for strURL
+    } const cases[] = {
+        {"webby --new %u", {}, {"webby", "--new", strURL}},
+        {"  \"/opt/my browser/run\"\t--x %U", {}, {"/opt/my browser/run", "--x", strURL}},
+        // The string escapes come first: "\\" leaves a backslash for the quoting.
+        {R"(p "a \\"q\\" \\`b\\` \\$c \\\\ d \"e\" \x")",
+         {},
+         {"p", R"(a "q" `b` $c \ d "e" \x)", strURL}},
+        {R"(p\s--a "x\sy"\t%f)", {}, {"p", "--a", "x y", strURL}},
+        {R"(p --name="a b"c "" 'sh $1' x\ y)",
+         {},
+         {"p", "--name=a bc", "", "sh $1", "x y", strURL}},
+        {"p --url=%u --pct=100%% %c %k %i",
+         {},
+         {"p", "--url=" + strURL, "--pct=100%", "Web", "/apps/web.desktop", "--icon", "web-icon"}},
+        {"p %d %D %n %N %v %m x%dy %F %u", {}, {"p", "xy", strURL}},
+        {"p --flag", {}, {"p", "--flag", strURL}},
+        {"env MOZ_ENABLE_WAYLAND=1 A=\"b c\" firefox %u",
+         {"MOZ_ENABLE_WAYLAND=1", "A=b c"},
+         {"firefox", strURL}},
+        {"env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/firefox_firefox.desktop "
+         "/snap/bin/firefox %u",
+         {"BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/firefox_firefox.desktop"},
+         {"/snap/bin/firefox", strURL}},
+        // env with options of its own does the work itself.
+        {"env -u X p %u", {}, {"env", "-u", "X", "p", strURL}},
+        // flatpak reads its own markers.
+        {"/usr/bin/flatpak run --branch=stable --arch=x86_64 --command=firefox --file-forwarding "
+         "org.mozilla.firefox @@u %u @@",
+         {},
+         {"/usr/bin/flatpak", "run", "--branch=stable", "--arch=x86_64", "--command=firefox",
+          "--file-forwarding", "org.mozilla.firefox", "@@u", strURL, "@@"}},
+    };
+    for (const auto& c : cases) {
+        CExecCommand command;
+        ASSERT_TRUE(ParseExec(c.strExec, command)) << c.strExec;
+        command.strName = "Web";
+        command.strIcon = "web-icon";
+        command.strEntryPath = "/apps/web.desktop";
+        EXPECT_EQ(command.env, c.env) << c.strExec;
+        EXPECT_EQ(ExecArgv(command, strURL), c.argv) << c.strExec;
+    }
+    // Without an icon %i is no argument at all.
+    CExecCommand command;
+    ASSERT_TRUE(ParseExec("p %i %u", command));
+    EXPECT_EQ(ExecArgv(command, strURL), (Args{"p", strURL}));
+
+    for (const char* pszBroken : {"p \"unterminated %u", "p 'x", "p %x", "p --a=%U", "p x%i", "",
+                                  "   ", "\"\" %u", "env A=1", "p \\"}) {
+        CExecCommand kept;
+        kept.argv = {"kept"};
+        EXPECT_FALSE(ParseExec(pszBroken, kept)) << pszBroken;
+        EXPECT_EQ(kept.argv, Args{"kept"}) << pszBroken;
     }
 }
 
@@ -203,25 +273,20 @@ TEST_F(ShellTest, OpeningPassesTheLinkAsOneArgumentAndMapsFailures) {
     }
 }
 
-TEST_F(ShellTest, AStartedProgramGetsExactlyItsArguments) {
-    m_dir.Write("bin/browser", "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" > \"" + m_dir / "args.tmp" +
-                                   "\"\n/bin/mv \"" + m_dir / "args.tmp" + "\" \"" +
-                                   m_dir / "args" + "\"\n");
+TEST_F(ShellTest, AStartedProgramGetsExactlyItsArgumentsAndEnvironment) {
+    m_dir.Write("bin/browser",
+                "#!/bin/sh\nprintf '%s|' \"$0\" \"$@\" \"$TAVREL_X\" \"$PATH\" > \"" +
+                    m_dir / "args.tmp" + "\"\n/bin/mv \"" + m_dir / "args.tmp" + "\" \"" +
+                    m_dir / "args" + "\"\n");
     chmod((m_dir / "bin/browser").c_str(), 0755);
     const std::string strProgram = m_dir / "bin/browser";
-    ASSERT_TRUE(SpawnProgram(strProgram, {strProgram, "a \"quoted\" url"}));
+    ASSERT_TRUE(
+        SpawnProgram(strProgram, {strProgram, "a \"quoted\" url"}, {"TAVREL_X=x y", "PATH=/p"}));
     for (int i = 0; i < 500 && !std::filesystem::exists(m_dir / "args"); ++i) {
         usleep(10000);
     }
-    EXPECT_EQ(ReadFileBytes(m_dir / "args"), strProgram + "|a \"quoted\" url|");
+    EXPECT_EQ(ReadFileBytes(m_dir / "args"), strProgram + "|a \"quoted\" url|x y|/p|");
     EXPECT_FALSE(SpawnProgram(m_dir / "bin/none", {"none"}));
-}
-
-TEST(ExecProgram, TakesTheFirstWordOrTheQuotedProgram) {
-    EXPECT_EQ(ExecProgram("firefox-esr %u"), "firefox-esr");
-    EXPECT_EQ(ExecProgram("  \"/opt/my browser/run\" --x %U"), "/opt/my browser/run");
-    EXPECT_EQ(ExecProgram("\"/opt/a \\\"b\\\"\""), "/opt/a \"b\"");
-    EXPECT_EQ(ExecProgram(""), "");
 }
 
 }  // namespace

@@ -245,8 +245,10 @@ void CTVLDlg::FindBrowser() {
     }
     std::fclose(pFile);
     std::string strProgram;
-    if (FindExecutable(strProbe, strProgram) > 32) {
+    CExecCommand command;
+    if (FindExecutable(strProbe, strProgram, command) > 32) {
         m_strBrowserExe = strProgram;
+        m_browserCommand = command;
     }
     std::remove(strProbe.c_str());
 }
@@ -430,8 +432,9 @@ void CTVLDlg::OpenLink(bool bNewWindow) {
     }
     const std::string strURL = RecordOf(rows.GetItemData(nItem))->m_strURL;
     // A URL that starts with "-" would reach the browser as an option.
-    if (bNewWindow && !m_strBrowserExe.empty() && (strURL.empty() || strURL[0] != '-')) {
-        SpawnProgram(m_strBrowserExe, {m_strBrowserExe, strURL});
+    if (bNewWindow && !m_strBrowserExe.empty() && !m_browserCommand.argv.empty() &&
+        (strURL.empty() || strURL[0] != '-')) {
+        SpawnProgram(m_strBrowserExe, ExecArgv(m_browserCommand, strURL), m_browserCommand.env);
         return;
     }
     // The answer comes on another thread, whenever xdg-open ends; the window

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/TVLDlgBase.h"
+#include "platform/Shell.h"
 #include "view/ListCtrlEx.h"
 
 class wxCheckBox;
@@ -28,6 +29,8 @@ public:
     CListCtrlEx* m_list = nullptr;
     // The filter history; null once the document has stored and dropped it.
     CPatternHistory* m_pHistory = nullptr;
+    // The browser's command line for a new window; m_strBrowserExe is its program.
+    CExecCommand m_browserCommand;
 
     // Title, switches, layout, history, columns, the first import, the browser.
     void OnInitialUpdate();

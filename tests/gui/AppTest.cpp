@@ -472,12 +472,15 @@ TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
 }
 
 // Row commands: the links open through a stand-in xdg-open and a stand-in
-// browser on PATH that write their arguments, one per line.
+// browser on PATH that write their arguments, one per line. The user's own
+// desktop entries and mimeapps.list are the test's (the system's data
+// directories stay: GTK finds its MIME database there).
 class CommandsTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
         setenv("PATH", (m_dir / "bin:" + std::getenv("PATH")).c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
         Recorder("bin/xdg-open", 0);
         Recorder("bin/browser", 0);
     }
@@ -515,6 +518,8 @@ protected:
                       }));
         return strMessage;
     }
+
+    CEnvironmentGuard m_dataHome{{"XDG_DATA_HOME"}};
 };
 
 TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
@@ -549,6 +554,7 @@ TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
 TEST_F(CommandsTest, ANewWindowGetsTheUrlUnchangedButNeverAsAnOption) {
     Start();
     m_pView->m_strBrowserExe = m_dir / "bin/browser";
+    m_pView->m_browserCommand.argv = {"browser"};
     m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
     Record(3)->m_strURL = "https://x.example/a b?q=\"1\"&r='$(id)'";
     Command(ID_OPEN_NEW_WINDOW);
@@ -595,6 +601,21 @@ TEST_F(CommandsTest, TheWindowGoesOnWhileTheOpenerRunsAndItsFailureComesWhenItEn
               "The link 'https://inbox.example/' cannot be shown, error code = 1. Without "
               "explanation.");
     EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
+}
+
+TEST_F(CommandsTest, ANewWindowRunsTheDefaultBrowsersExecLineWithItsEnvironment) {
+    Recorder("bin/envbrowser", 0, "printf 'VAR=%s\\n' \"$TAVREL_VAR\";");
+    m_dir.Write("data/applications/web.desktop",
+                "[Desktop Entry]\nName=Web\nExec=env TAVREL_VAR=\"x y\" envbrowser --new %u\n");
+    m_dir.Write("config/mimeapps.list", "[Default Applications]\ntext/html=web.desktop\n");
+    Start();
+    EXPECT_EQ(m_pView->m_strBrowserExe, m_dir / "bin/envbrowser");
+    m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
+    Record(3)->m_strURL = "https://x.example/a b?q=\"1\"&r='$(id)'%u";
+    Command(ID_OPEN_NEW_WINDOW);
+    EXPECT_EQ(Args("bin/envbrowser"),
+              "--new\nhttps://x.example/a b?q=\"1\"&r='$(id)'%u\nVAR=x y\n");
+    EXPECT_EQ(Args("bin/xdg-open", false), "");
 }
 
 TEST_F(CommandsTest, TheContextMenuHasFiveOrEightItems) {
