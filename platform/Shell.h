@@ -2,29 +2,66 @@
 // handler, which program opens a kind of file, starting a program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-// Opens the file or URL the desktop's way (xdg-open, started without a
-// shell). Returns a value greater than 32 on success, else the error code of
-// the Windows open action that fits what went wrong: 2 not found, 5 access
-// denied, 8 out of memory, 31 no application to open it.
-int ShellOpen(const std::string& strFile);
+// Opens the file or URL the desktop's way: starts xdg-open (without a shell)
+// and returns at once, as xdg-open may wait for the handler it starts. When
+// xdg-open ends, done gets, on a thread of its own, a value greater than 32
+// on success, else the error code of the Windows open action that fits what
+// went wrong. xdg-open's exit status:
+//   0 (success)                               42
+//   1 (a name it does not take, e.g. "-x")     2  the file was not found
+//   2 (the file does not exist)                2  the file was not found
+//   3 (no tool for this desktop)              31  no application associated
+//   4 (the action failed), other ends          1  without explanation
+// xdg-open not started: 31 when it is not installed, 5 when it may not be
+// run, 8 when memory or processes run short.
+void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> done);
 
 // Starts a program with exactly these arguments (argument 0 included), without
-// a shell and without waiting. False when it could not be started.
-bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args);
+// a shell and without waiting. Its environment is this program's, with the
+// NAME=value assignments of env set. False when it could not be started.
+bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {});
+
+// A desktop entry's command line (its Exec key), read as the freedesktop
+// Desktop Entry Specification says.
+struct CExecCommand {
+    // NAME=value assignments of a leading "env", set for the program.
+    std::vector<std::string> env;
+    // The program and its arguments, quoting undone, field codes still in.
+    std::vector<std::string> argv;
+    std::string strName;       // for %c
+    std::string strIcon;       // for %i
+    std::string strEntryPath;  // for %k
+};
+
+// Reads an Exec value as the file holds it: the string escapes (\s \n \t \r
+// \\) first, then arguments split on blanks outside quotes, double quotes
+// with \" \` \$ \\ inside (single quotes and a backslash outside quotes as
+// the shell reads them). A leading "env NAME=value ..." leaves its
+// assignments in env. False for broken quoting, an unknown field code, %U %F
+// or %i inside a longer argument, or no program.
+bool ParseExec(const std::string& strExec, CExecCommand& command);
+
+// The arguments that open the URL: %u %U %f %F are the URL (only the first
+// of them), %% is %, %c the name, %k the entry's file, %i "--icon" and the
+// icon when there is one, and %d %D %n %N %v %m are dropped; an argument
+// that expands to nothing is left out. Without a URL field code the URL is
+// the last argument. The URL itself is not read for field codes.
+std::vector<std::string> ExecArgv(const CExecCommand& command, const std::string& strURL);
 
 // The program that opens a file of this name, as the desktop's default
-// application for its type (".htm" and ".html" are text/html). Returns a value
-// greater than 32 and the program's full path on success, as the Windows
-// lookup does; 31 when no program is associated, 2 when the file is missing.
+// application for its type (".htm" and ".html" are text/html), looked up as
+// the XDG MIME Applications Specification says. Returns a value greater than
+// 32, the program's full path and its parsed command line on success, as the
+// Windows lookup does; 31 when no usable program is associated, 2 when the
+// file is missing.
 int FindExecutable(const std::string& strFile, std::string& strProgram);
+int FindExecutable(const std::string& strFile, std::string& strProgram, CExecCommand& command);
 
 // Looks a program name up in PATH; a name with a "/" is taken as it is.
 // Empty when it is not an executable file.
 std::string SearchPath(const std::string& strName);
-
-// The first word of a desktop entry's Exec line, quotes removed; empty when
-// the line has none.
-std::string ExecProgram(const std::string& strExec);

@@ -1,5 +1,6 @@
 #include "view/TVLDlg.h"
 
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/clipbrd.h>
 #include <wx/combobox.h>
@@ -113,6 +114,7 @@ CTVLDlg::CTVLDlg(wxWindow* pParent, CPatternHistory* pHistory)
 }
 
 CTVLDlg::~CTVLDlg() {
+    *m_pAlive = false;
     if (m_pStatusDlg != nullptr) {
         m_pStatusDlg->Destroy();
     }
@@ -248,8 +250,10 @@ void CTVLDlg::FindBrowser() {
     }
     std::fclose(pFile);
     std::string strProgram;
-    if (FindExecutable(strProbe, strProgram) > 32) {
+    CExecCommand command;
+    if (FindExecutable(strProbe, strProgram, command) > 32) {
         m_strBrowserExe = strProgram;
+        m_browserCommand = command;
     }
     std::remove(strProbe.c_str());
 }
@@ -438,14 +442,24 @@ void CTVLDlg::OpenLink(bool bNewWindow) {
     }
     const std::string strURL = RecordOf(rows.GetItemData(nItem))->m_strURL;
     // A URL that starts with "-" would reach the browser as an option.
-    if (bNewWindow && !m_strBrowserExe.empty() && (strURL.empty() || strURL[0] != '-')) {
-        SpawnProgram(m_strBrowserExe, {m_strBrowserExe, strURL});
+    if (bNewWindow && !m_strBrowserExe.empty() && !m_browserCommand.argv.empty() &&
+        (strURL.empty() || strURL[0] != '-')) {
+        SpawnProgram(m_strBrowserExe, ExecArgv(m_browserCommand, strURL), m_browserCommand.env);
         return;
     }
-    const int nCode = ShellOpen(strURL);
-    if (nCode <= 32) {
-        ShowMessage(OpenFailureMessage(strURL, static_cast<unsigned>(nCode)), MSG_ERROR);
-    }
+    // The answer comes on another thread, whenever xdg-open ends; the window
+    // may be closed by then.
+    ShellOpenAsync(strURL, [this, pAlive = m_pAlive, strURL](int nCode) {
+        wxAppConsole* const pApp = wxTheApp;
+        if (nCode > 32 || pApp == nullptr) {
+            return;
+        }
+        pApp->CallAfter([this, pAlive, strURL, nCode] {
+            if (*pAlive) {
+                ShowMessage(OpenFailureMessage(strURL, static_cast<unsigned>(nCode)), MSG_ERROR);
+            }
+        });
+    });
 }
 
 void CTVLDlg::FillContextMenu(wxMenu& menu) const {

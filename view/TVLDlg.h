@@ -4,9 +4,11 @@
 
 #include <wx/panel.h>
 
+#include <memory>
 #include <vector>
 
 #include "catalogue/TVLDlgBase.h"
+#include "platform/Shell.h"
 #include "view/ListCtrlEx.h"
 
 class wxCheckBox;
@@ -27,6 +29,8 @@ public:
     CListCtrlEx* m_list = nullptr;
     // The filter history; null once the document has stored and dropped it.
     CPatternHistory* m_pHistory = nullptr;
+    // The browser's command line for a new window; m_strBrowserExe is its program.
+    CExecCommand m_browserCommand;
 
     // Title, switches, layout, history, columns, the first import, the browser.
     void OnInitialUpdate();
@@ -80,4 +84,7 @@ private:
     CStatusDlg* m_pStatusDlg = nullptr;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
+    // False once the view is gone; read on the window's thread only, by the
+    // open action's late answers.
+    std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };

@@ -518,20 +518,26 @@ TEST_F(AppTest, ASecondStartRaisesTheFirstAndEnds) {
 }
 
 // Row commands: the links open through a stand-in xdg-open and a stand-in
-// browser on PATH that write their arguments, one per line.
+// browser on PATH that write their arguments, one per line. The user's own
+// desktop entries and mimeapps.list are the test's (the system's data
+// directories stay: GTK finds its MIME database there).
 class CommandsTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
         setenv("PATH", (m_dir / "bin:" + std::getenv("PATH")).c_str(), 1);
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
         Recorder("bin/xdg-open", 0);
         Recorder("bin/browser", 0);
     }
-    void Recorder(const std::string& strRel, int nStatus) {
+    // strMore: shell commands run after the arguments are written, their
+    // output going to the same file.
+    void Recorder(const std::string& strRel, int nStatus, const std::string& strMore = "") {
         const std::string strArgs = m_dir / (strRel + ".args");
-        m_dir.Write(strRel, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
-                                strArgs + ".tmp\"\n/bin/mv \"" + strArgs + ".tmp\" \"" + strArgs +
-                                "\"\nexit " + std::to_string(nStatus) + "\n");
+        m_dir.Write(strRel, "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; " +
+                                strMore + " } > \"" + strArgs + ".tmp\"\n/bin/mv \"" + strArgs +
+                                ".tmp\" \"" + strArgs + "\"\nexit " + std::to_string(nStatus) +
+                                "\n");
         chmod((m_dir / strRel).c_str(), 0755);
         std::filesystem::remove(strArgs);
     }
@@ -543,16 +549,23 @@ protected:
         }
         return std::filesystem::exists(strPath) ? ReadFileBytes(strPath) : std::string();
     }
-    // Runs the command and returns the text of the message box it showed.
+    // Runs the command and returns the text of the message box it showed,
+    // which may come once the open action has ended.
     std::string CommandWithMessage(int nId) {
         std::string strMessage;
-        wxTEST_DIALOG(Command(nId), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+        const auto run = [&] {
+            Command(nId);
+            EXPECT_TRUE(WaitFor([&] { return !strMessage.empty(); }, 10s));
+        };
+        wxTEST_DIALOG(run(), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
                           strMessage = dlg.GetMessage().utf8_string();
                           EXPECT_EQ(dlg.GetTitle(), "Tavrel");
                           return wxID_OK;
                       }));
         return strMessage;
     }
+
+    CEnvironmentGuard m_dataHome{{"XDG_DATA_HOME"}};
 };
 
 TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
@@ -587,6 +600,7 @@ TEST_F(CommandsTest, OpeningTakesTheFocusedRowAndReportsTheOpenersFailure) {
 TEST_F(CommandsTest, ANewWindowGetsTheUrlUnchangedButNeverAsAnOption) {
     Start();
     m_pView->m_strBrowserExe = m_dir / "bin/browser";
+    m_pView->m_browserCommand.argv = {"browser"};
     m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
     Record(3)->m_strURL = "https://x.example/a b?q=\"1\"&r='$(id)'";
     Command(ID_OPEN_NEW_WINDOW);
@@ -608,6 +622,46 @@ TEST_F(CommandsTest, ANewWindowGetsTheUrlUnchangedButNeverAsAnOption) {
     Record(3)->m_strURL = "https://y.example/";
     Command(ID_OPEN_NEW_WINDOW);
     EXPECT_EQ(Args("bin/xdg-open"), "https://y.example/\n");
+}
+
+TEST_F(CommandsTest, TheWindowGoesOnWhileTheOpenerRunsAndItsFailureComesWhenItEnds) {
+    Start();
+    Recorder("bin/xdg-open", 4, "sleep 5;");
+    m_pView->m_list->SetItemState(2, LVIS_FOCUSED, LVIS_FOCUSED);
+    std::string strMessage;
+    const auto run = [&] {
+        const auto tStart = std::chrono::steady_clock::now();
+        Command(ID_OPEN);
+        EXPECT_LT(std::chrono::steady_clock::now() - tStart, 2s);
+        Select({});
+        Command(ID_EDIT_SELECT_ALL);
+        EXPECT_EQ(Rows().GetSelectedCount(), 10);
+        EXPECT_EQ(strMessage, "");
+        EXPECT_TRUE(WaitFor([&] { return !strMessage.empty(); }, 10s));
+    };
+    wxTEST_DIALOG(run(), CExpectDialog<wxMessageDialog>([&](wxMessageDialog& dlg) {
+                      strMessage = dlg.GetMessage().utf8_string();
+                      return wxID_OK;
+                  }));
+    EXPECT_EQ(strMessage,
+              "The link 'https://inbox.example/' cannot be shown, error code = 1. Without "
+              "explanation.");
+    EXPECT_EQ(Args("bin/xdg-open"), "https://inbox.example/\n");
+}
+
+TEST_F(CommandsTest, ANewWindowRunsTheDefaultBrowsersExecLineWithItsEnvironment) {
+    Recorder("bin/envbrowser", 0, "printf 'VAR=%s\\n' \"$TAVREL_VAR\";");
+    m_dir.Write("data/applications/web.desktop",
+                "[Desktop Entry]\nName=Web\nExec=env TAVREL_VAR=\"x y\" envbrowser --new %u\n");
+    m_dir.Write("config/mimeapps.list", "[Default Applications]\ntext/html=web.desktop\n");
+    Start();
+    EXPECT_EQ(m_pView->m_strBrowserExe, m_dir / "bin/envbrowser");
+    m_pView->m_list->SetItemState(3, LVIS_FOCUSED, LVIS_FOCUSED);
+    Record(3)->m_strURL = "https://x.example/a b?q=\"1\"&r='$(id)'%u";
+    Command(ID_OPEN_NEW_WINDOW);
+    EXPECT_EQ(Args("bin/envbrowser"),
+              "--new\nhttps://x.example/a b?q=\"1\"&r='$(id)'%u\nVAR=x y\n");
+    EXPECT_EQ(Args("bin/xdg-open", false), "");
 }
 
 TEST_F(CommandsTest, TheContextMenuHasFiveOrEightItems) {
