@@ -121,6 +121,12 @@ public:
         return true;
     }
     virtual void ImportProgress(EImportStep step) { (void)step; }
+    // How far a Save's export into the Favorites is: now and then while it
+    // runs, and once more when nDone reaches nTotal.
+    virtual void SaveProgress(std::size_t nDone, std::size_t nTotal) {
+        (void)nDone;
+        (void)nTotal;
+    }
     // A message box with the application's title, the exclamation icon and OK.
     virtual void ShowMessage(const std::string& strText, EMessageKind kind) {
         (void)strText;

@@ -18,6 +18,10 @@ public:
     std::string m_strFavDir, m_strNSPath;  // empty: the store is not there
     bool m_bAddExplorer = false, m_bAddNetscape = false;
     int m_nImports = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> m_progress;  // done, total
+    void SaveProgress(std::size_t nDone, std::size_t nTotal) override {
+        m_progress.emplace_back(nDone, nTotal);
+    }
     void DetectStores() override {
         ++m_nImports;
         m_bMSIE = !m_strFavDir.empty();

@@ -180,6 +180,10 @@ TEST_F(SaveTest, OneSaveShowsItsFailuresInOneMessage) {
     EXPECT_EQ(std::count(strFailures.begin(), strFailures.end(), '\n'), 20);
     EXPECT_EQ(strFailures.rfind("Cannot create the file \"" + m_strFav, 0), 0u);
     EXPECT_EQ(strFailures.substr(strFailures.rfind('\n') + 1), "(3 more)");
+    // The export reported where it was, from the start to its end.
+    ASSERT_FALSE(m_view.m_progress.empty());
+    EXPECT_EQ(m_view.m_progress.front(), std::make_pair(std::size_t{0}, std::size_t{23}));
+    EXPECT_EQ(m_view.m_progress.back(), std::make_pair(std::size_t{23}, std::size_t{23}));
     EXPECT_EQ(m_view.m_messages[1],
               "Backup copy of your Netscape bookmark file was created: \"" + Backup(kNow) + "\"");
 }

@@ -10,6 +10,7 @@
 #include <wx/frame.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/progdlg.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -62,7 +63,7 @@ const CCommand kCommands[] = {
     {ID_BOOKMARKS_OPEN_NETSCAPE, [](CTVLDlg& view) { view.OnOpenNetscapeFile(); }, CMD_ALWAYS},
     {ID_BOOKMARKS_CHOOSE_FAVORITES, [](CTVLDlg& view) { view.OnChooseFavorites(); }, CMD_ALWAYS},
     {ID_BOOKMARKS_REMOVE, [](CTVLDlg& view) { view.OnRemove(); }, CMD_ANY_SELECTED},
-    {ID_BOOKMARKS_SAVE, [](CTVLDlg& view) { view.SaveChanges(); }, CMD_ALWAYS},
+    {ID_BOOKMARKS_SAVE, [](CTVLDlg& view) { view.OnSave(); }, CMD_ALWAYS},
     {ID_BOOKMARKS_CREATEHTML, [](CTVLDlg& view) { view.OnCreateHtmlFile(); }, CMD_ANY_SELECTED},
     {ID_EDIT_COPY_URLS, [](CTVLDlg& view) { view.CopySelectionToClipboard(); }, CMD_ANY_SELECTED},
     {ID_EDIT_SELECT_ALL, [](CTVLDlg& view) { view.OnSelectAll(); }, CMD_ALWAYS},
@@ -412,6 +413,31 @@ void CTVLDlg::ImportProgress(EImportStep step) {
         case IMPORT_DONE:
             wxEndBusyCursor();
             break;
+    }
+}
+
+void CTVLDlg::OnSave() {
+    m_tSaveStart = std::chrono::steady_clock::now();
+    m_bProgressShown = false;
+    SaveChanges();
+    if (m_pProgress != nullptr) {
+        m_pProgress->Destroy();
+        m_pProgress = nullptr;
+    }
+}
+
+void CTVLDlg::SaveProgress(std::size_t nDone, std::size_t nTotal) {
+    if (m_pProgress == nullptr && nDone < nTotal &&
+        std::chrono::steady_clock::now() - m_tSaveStart >= m_progressDelay) {
+        m_pProgress = new wxProgressDialog(LoadResString(ID_APP_TITLE), "Saving the bookmarks",
+                                           static_cast<int>(nTotal), wxGetTopLevelParent(this),
+                                           wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
+        m_bProgressShown = true;
+    }
+    if (m_pProgress != nullptr) {
+        m_pProgress->Update(
+            static_cast<int>(std::min(nDone, nTotal)),
+            wxString::Format("Exported %zu of %zu bookmarks to the Favorites", nDone, nTotal));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <wx/panel.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,7 @@
 class wxCheckBox;
 class wxComboBox;
 class wxMenu;
+class wxProgressDialog;
 class CStatusDlg;
 class CPatternHistory;
 
@@ -29,6 +31,9 @@ public:
     CListCtrlEx* m_list = nullptr;
     // The filter history; null once the document has stored and dropped it.
     CPatternHistory* m_pHistory = nullptr;
+    // A Save that has run this long shows its progress.
+    std::chrono::milliseconds m_progressDelay{500};
+    bool m_bProgressShown = false;  // since the last Save began
     // The browser's command line for a new window; m_strBrowserExe is its program.
     CExecCommand m_browserCommand;
 
@@ -44,6 +49,8 @@ public:
     // the accelerators all ask this.
     bool IsCommandEnabled(int nId) const;
     void OnRemove();
+    // Save from the menu: the base's, with the time its progress counts from.
+    void OnSave();
     void OnSelectAll();
     void OnColumnClick(int nColumn);
     // The end of a label edit: false refuses the new name.
@@ -66,6 +73,7 @@ public:
     void MarkStoreMissing(std::uint32_t nStore) override;
     bool ChooseProfile(const std::vector<std::string>& users, int& nChosen) override;
     void ImportProgress(EImportStep step) override;
+    void SaveProgress(std::size_t nDone, std::size_t nTotal) override;
     void ShowMessage(const std::string& strText, EMessageKind kind) override;
     std::vector<CBookmark*> GetSelectedRows() const override;
     CExportChoice GetExportChoice() const override;
@@ -82,6 +90,9 @@ private:
     void ReadChosenStores();
 
     CStatusDlg* m_pStatusDlg = nullptr;
+
+    std::chrono::steady_clock::time_point m_tSaveStart;
+    wxProgressDialog* m_pProgress = nullptr;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
     // False once the view is gone; read on the window's thread only, by the

@@ -244,11 +244,16 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
     std::stable_sort(exports.begin(), exports.end(), [&](const CBookmark* a, const CBookmark* b) {
         return placeOf(a) < placeOf(b);
     });
-    for (CBookmark* pMark : exports) {
+    for (std::size_t i = 0; i < exports.size(); ++i) {
+        if (i % 256 == 0) {
+            SaveProgress(i, exports.size());
+        }
+        CBookmark* pMark = exports[i];
         if (!held.Holds(*pMark) && WriteShortcut(pTree.get(), *pMark)) {
             held.Add(pMark);
         }
     }
+    SaveProgress(exports.size(), exports.size());
 }
 
 CTVLDlgBase::ESaveResult CTVLDlgBase::SaveNetscapeFile(const std::vector<CBookmark*>& selected) {

@@ -724,6 +724,18 @@ TEST_F(CommandsTest, SaveFromTheMenuWritesTheStoresAndShowsThemAgain) {
     EXPECT_NE(strFile.find("https://wiki.example/"), std::string::npos);
     EXPECT_EQ(Rows().GetItemText(0, COL_BROWSER), "**");
     EXPECT_EQ(Rows().GetItemCount(), 10);
+    EXPECT_FALSE(m_pView->m_bProgressShown);
+}
+
+// A long Save shows how far its export is; here every Save counts as long.
+TEST_F(CommandsTest, ALongSaveShowsItsProgress) {
+    Start();
+    m_pView->m_progressDelay = std::chrono::milliseconds(0);
+    m_pView->m_checkExplorer->SetValue(true);
+    CommandWithMessage(ID_BOOKMARKS_SAVE);
+    EXPECT_TRUE(m_pView->m_bProgressShown);
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "stores/Favorites/Netscape Bookmarks"));
+    EXPECT_EQ(Rows().GetItemCount(), 10);
 }
 
 TEST_F(CommandsTest, TheHtmlFileIsGroupedWhenSortedByFolderAndNotWrittenWhenCancelled) {
