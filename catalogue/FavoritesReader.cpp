@@ -52,6 +52,7 @@ void CTVLDlgBase::ReadFavorites() {
         CBookmark* const pFolder = queue.front().first;
         const int nDepth = queue.front().second;
         queue.pop_front();
+        ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
         // Only the root's failure makes the store missing; a sub-folder that
         // cannot be listed is passed over and the walk goes on.
         if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {

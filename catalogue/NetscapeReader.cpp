@@ -299,7 +299,9 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     opened.push_back(pIn);
                     pCurrent = pMark;
                 }
-                m_bookmarks.Add(pMark);
+                if (m_bookmarks.Add(pMark) % 4096 == 0) {
+                    ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
+                }
                 pLast = pMark;
             } else if (EqualNoCase(tag.strName, "DD")) {
                 CNetscapeExtra* pExtra = pLast != nullptr ? pLast->m_pNSExtra.get() : nullptr;

@@ -121,6 +121,9 @@ public:
         return true;
     }
     virtual void ImportProgress(EImportStep step) { (void)step; }
+    // How many records the running import has read: now and then while a
+    // store is read, and when each one is done.
+    virtual void ImportCount(std::size_t nRead) { (void)nRead; }
     // How far a Save's export into the Favorites is: now and then while it
     // runs, and once more when nDone reaches nTotal.
     virtual void SaveProgress(std::size_t nDone, std::size_t nTotal) {

@@ -274,8 +274,10 @@ void CTVLDlgBase::ReadStores() {
     InvalidateRowOrder();
     ImportProgress(IMPORT_FAVORITES);
     ReadFavorites();
+    ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
     ImportProgress(IMPORT_NETSCAPE);
     ReadNetscapeFile();
+    ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
     ImportProgress(IMPORT_READ);
     MergeDuplicates();
     RefillList();

@@ -396,21 +396,30 @@ bool CTVLDlg::ChooseProfile(const std::vector<std::string>& users, int& nChosen)
 void CTVLDlg::ImportProgress(EImportStep step) {
     switch (step) {
         case IMPORT_START:
+            m_tImportStart = std::chrono::steady_clock::now();
+            m_bImportProgressShown = false;
             m_pStatusDlg = new CStatusDlg(nullptr);
             m_pStatusDlg->Centre();
             wxBeginBusyCursor();
             break;
         case IMPORT_FAVORITES:
-            m_pStatusDlg->SetStatus("Importing MSIE bookmarks");
+            m_strImportStatus = "Importing MSIE bookmarks";
+            m_pStatusDlg->SetStatus(m_strImportStatus);
             break;
         case IMPORT_NETSCAPE:
-            m_pStatusDlg->SetStatus("Importing Netscape bookmarks");
+            m_strImportStatus = "Importing Netscape bookmarks";
+            m_pStatusDlg->SetStatus(m_strImportStatus);
             break;
         case IMPORT_READ:
             m_pStatusDlg->Destroy();
             m_pStatusDlg = nullptr;
             break;
         case IMPORT_DONE:
+            if (m_pImportProgress != nullptr) {
+                m_pImportProgress->Destroy();
+                m_pImportProgress = nullptr;
+                wxGetTopLevelParent(this)->Thaw();
+            }
             wxEndBusyCursor();
             break;
     }
@@ -439,6 +448,22 @@ void CTVLDlg::SaveProgress(std::size_t nDone, std::size_t nTotal) {
             static_cast<int>(std::min(nDone, nTotal)),
             wxString::Format("Exported %zu of %zu bookmarks to the Favorites", nDone, nTotal));
     }
+}
+
+void CTVLDlg::ImportCount(std::size_t nRead) {
+    if (m_pImportProgress == nullptr) {
+        if (std::chrono::steady_clock::now() - m_tImportStart < m_progressDelay) {
+            return;
+        }
+        // The progress dialog lets the toolkit run; the window must not draw
+        // the list's rows, which may point to records the import deleted.
+        wxGetTopLevelParent(this)->Freeze();
+        m_pImportProgress =
+            new wxProgressDialog(LoadResString(ID_APP_TITLE), m_strImportStatus, 100,
+                                 wxGetTopLevelParent(this), wxPD_APP_MODAL | wxPD_ELAPSED_TIME);
+        m_bImportProgressShown = true;
+    }
+    m_pImportProgress->Pulse(wxString::Format("%s: %zu read", m_strImportStatus, nRead));
 }
 
 void CTVLDlg::ShowMessage(const std::string& strText, EMessageKind) {

@@ -33,7 +33,8 @@ public:
     CPatternHistory* m_pHistory = nullptr;
     // A Save that has run this long shows its progress.
     std::chrono::milliseconds m_progressDelay{500};
-    bool m_bProgressShown = false;  // since the last Save began
+    bool m_bProgressShown = false;        // since the last Save began
+    bool m_bImportProgressShown = false;  // since the last import began
     // The browser's command line for a new window; m_strBrowserExe is its program.
     CExecCommand m_browserCommand;
 
@@ -74,6 +75,7 @@ public:
     bool ChooseProfile(const std::vector<std::string>& users, int& nChosen) override;
     void ImportProgress(EImportStep step) override;
     void SaveProgress(std::size_t nDone, std::size_t nTotal) override;
+    void ImportCount(std::size_t nRead) override;
     void ShowMessage(const std::string& strText, EMessageKind kind) override;
     std::vector<CBookmark*> GetSelectedRows() const override;
     CExportChoice GetExportChoice() const override;
@@ -93,6 +95,9 @@ private:
 
     std::chrono::steady_clock::time_point m_tSaveStart;
     wxProgressDialog* m_pProgress = nullptr;
+    std::chrono::steady_clock::time_point m_tImportStart;
+    wxProgressDialog* m_pImportProgress = nullptr;
+    wxString m_strImportStatus;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
     // False once the view is gone; read on the window's thread only, by the

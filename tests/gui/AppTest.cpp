@@ -727,13 +727,17 @@ TEST_F(CommandsTest, SaveFromTheMenuWritesTheStoresAndShowsThemAgain) {
     EXPECT_FALSE(m_pView->m_bProgressShown);
 }
 
-// A long Save shows how far its export is; here every Save counts as long.
-TEST_F(CommandsTest, ALongSaveShowsItsProgress) {
+// A long Save shows how far its export is, and a long import how many
+// bookmarks it has read; here every one counts as long.
+TEST_F(CommandsTest, ALongSaveAndImportShowTheirProgress) {
     Start();
     m_pView->m_progressDelay = std::chrono::milliseconds(0);
     m_pView->m_checkExplorer->SetValue(true);
     CommandWithMessage(ID_BOOKMARKS_SAVE);
     EXPECT_TRUE(m_pView->m_bProgressShown);
+    // The import after it too, with the window drawn again when it is done.
+    EXPECT_TRUE(m_pView->m_bImportProgressShown);
+    EXPECT_FALSE(m_pFrame->IsFrozen());
     EXPECT_TRUE(std::filesystem::exists(m_dir / "stores/Favorites/Netscape Bookmarks"));
     EXPECT_EQ(Rows().GetItemCount(), 10);
 }
