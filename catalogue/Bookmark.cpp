@@ -244,11 +244,39 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     // makes the same moves on the ranks alone.
     std::vector<int> order(m_data.size());
     std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
+    // String keys are folded once, so that ranking compares plain bytes side
+    // by side instead of folding scattered records at every comparison.
+    const bool bStrings = std::all_of(pKeys, pKeys + nKeys,
+                                      [](const SortKey& key) { return key.nType == KEY_STRING; });
+    std::vector<std::string> folded;
+    if (bStrings) {
+        folded.reserve(m_data.size() * static_cast<std::size_t>(nKeys));
+        for (const CObject* p : m_data) {
+            for (int k = 0; k < nKeys; ++k) {
+                const auto& str = *static_cast<const std::string*>(pKeys[k].pfnMember(p));
+                folded.push_back(m_bNoCase ? FoldedLower(str) : str);
+            }
+        }
+    }
+    const auto rankCompare = [&](int a, int b) {
+        if (!bStrings) {
+            return compare(a, b);
+        }
+        const std::string* pa = &folded[static_cast<std::size_t>(a) * nKeys];
+        const std::string* pb = &folded[static_cast<std::size_t>(b) * nKeys];
+        for (int k = 0; k < nKeys; ++k) {
+            const int r = pa[k].compare(pb[k]);
+            if (r != 0) {
+                return r < 0 ? -1 : 1;
+            }
+        }
+        return 0;
+    };
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return rankCompare(a, b) < 0; });
     std::vector<std::pair<int, CObject*>> ranked(m_data.size());
     int nRank = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
-        nRank += i > 0 && compare(order[i - 1], order[i]) != 0 ? 1 : 0;
+        nRank += i > 0 && rankCompare(order[i - 1], order[i]) != 0 ? 1 : 0;
         ranked[static_cast<std::size_t>(order[i])] = {nRank, GetAt(order[i])};
     }
     shellSort(

@@ -28,6 +28,7 @@ public:
     const char* m_pszText = "";
     std::vector<unsigned char> m_block;
     std::string m_str;
+    std::string m_str2;
     CTime m_t = 0;
     int m_nId;
     int* m_pDeaths;
@@ -278,6 +279,43 @@ TEST(BookmarkArraySort, FollowsTheShellSortStepsForTies) {
             const std::vector<int> expected = ReferenceShellSort(pairs, nDir);
             arr.Sort(&key, 1, nDir);
             EXPECT_EQ(Ids(arr), expected);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// String keys are ranked from folded copies; the order, ties included, is the
+// one that comparing the records themselves gives (a float key that is equal
+// everywhere takes that path).
+TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
+    const char* const kTexts[] = {"a",  "A",  "b", "B",    "_",    "[",
+                                  "ab", "aB", "",  "\xE9", "\xC9", "Z"};
+    const SortKey keys[] = {KeyOf<&CProbe::m_str>(KEY_STRING), KeyOf<&CProbe::m_str2>(KEY_STRING),
+                            KeyOf<&CProbe::m_f>(KEY_FLOAT)};
+    for (bool bNoCase : {true, false}) {
+        for (int nDir : {1, -1}) {
+            std::mt19937 random(bNoCase ? 1u : 2u);
+            CBookmarkArray fast;
+            CBookmarkArray direct;
+            for (CBookmarkArray* pArr : {&fast, &direct}) {
+                pArr->m_bNoCase = bNoCase;
+            }
+            for (int i = 0; i < 400; ++i) {
+                const std::string str = kTexts[random() % std::size(kTexts)];
+                const std::string str2 = kTexts[random() % 4];
+                for (CBookmarkArray* pArr : {&fast, &direct}) {
+                    auto* p = new CProbe(i);
+                    p->m_str = str;
+                    p->m_str2 = str2;
+                    pArr->Add(p);
+                }
+            }
+            fast.Sort(keys, 2, nDir);
+            direct.Sort(keys, 3, nDir);
+            EXPECT_EQ(Ids(fast), Ids(direct)) << bNoCase << " " << nDir;
         }
     }
 }
