@@ -376,6 +376,29 @@ TEST_F(AppTest, AMissingStoreHidesItsBoxAndDisablesTheOther) {
     EXPECT_EQ(m_pView->m_nMissing, STORE_FAVORITES | STORE_NETSCAPE);
 }
 
+// Typed text finds names in either encoding and letter case, and Netscape
+// names show their character references decoded.
+TEST_F(AppTest, TheFilterFindsAccentedNamesInEitherEncodingAndCase) {
+    m_dir.Write("stores/Favorites/Stadt Z\xFCrich.url",
+                "[InternetShortcut]\r\nURL=https://zurich.example/\r\n");
+    m_dir.Write("stores/Favorites/Z\xC3\x9CRICH Tram.url",
+                "[InternetShortcut]\r\nURL=https://tram.example/\r\n");
+    std::string strFile = kNetscapeFile;
+    strFile.insert(strFile.rfind("</DL>"),
+                   "<DT><A HREF=\"https://cafe.example/\">Caf&#233; &amp; Bar</A>\n");
+    m_dir.Write("stores/bookmark.htm", strFile);
+    Start();
+    TypeFilter("z\xC3\xBC");
+    std::vector<std::string> names = Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Stadt Z\xFCrich", "Z\xC3\x9CRICH Tram"}));
+    TypeFilter("Z\xC3\x9C");
+    EXPECT_EQ(Rows().GetItemCount(), 2);
+    TypeFilter("CAF\xC3\x89 &");
+    ASSERT_EQ(Rows().GetItemCount(), 1);
+    EXPECT_EQ(Rows().GetItemText(0, COL_NAME), "Caf\xC3\xA9 & Bar");
+}
+
 // Without a store the list says where to find one; what the user picks is
 // read at once and again at the next start.
 TEST_F(AppTest, NoStoreFoundLetsTheUserChooseThemAndRemembersTheChoice) {
