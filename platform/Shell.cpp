@@ -245,8 +245,8 @@ bool SplitArguments(const std::string& str, std::vector<std::string>& args) {
     return true;
 }
 
-// Whether every field code of the argument is one the Desktop Entry
-// Specification lists, and those that stand for whole arguments stand alone.
+// Whether every field code of the argument is one that desktop entries may
+// use, and those that stand for whole arguments stand alone.
 bool ValidFieldCodes(const std::string& strArg) {
     for (std::size_t i = 0; i + 1 < strArg.size(); ++i) {
         if (strArg[i] != '%') {
@@ -383,7 +383,7 @@ bool LoadEntry(const std::string& strId, CExecCommand& command, std::string& str
 
 // The first usable entry of the type: the defaults of the mimeapps.list
 // files, then their added associations, then mimeinfo.cache, each in the
-// order of the XDG MIME Applications Specification.
+// freedesktop.org order: desktop-specific lists first, user before system.
 bool FindHandler(const std::string& strType, CExecCommand& command, std::string& strProgram) {
     std::vector<std::string> appDirs;
     for (const std::string& strDir : DataDirs()) {

@@ -26,8 +26,8 @@ void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> d
 bool SpawnProgram(const std::string& strProgram, const std::vector<std::string>& args,
                   const std::vector<std::string>& env = {});
 
-// A desktop entry's command line (its Exec key), read as the freedesktop
-// Desktop Entry Specification says.
+// A desktop entry's command line (its Exec key), read by freedesktop.org's
+// desktop entry rules: quoting, escapes and field codes.
 struct CExecCommand {
     // NAME=value assignments of a leading "env", set for the program.
     std::vector<std::string> env;
@@ -54,8 +54,8 @@ bool ParseExec(const std::string& strExec, CExecCommand& command);
 std::vector<std::string> ExecArgv(const CExecCommand& command, const std::string& strURL);
 
 // The program that opens a file of this name, as the desktop's default
-// application for its type (".htm" and ".html" are text/html), looked up as
-// the XDG MIME Applications Specification says. Returns a value greater than
+// application for its type (".htm" and ".html" are text/html), looked up in
+// the freedesktop.org order of mimeapps.list files. Returns a value greater than
 // 32, the program's full path and its parsed command line on success, as the
 // Windows lookup does; 31 when no usable program is associated, 2 when the
 // file is missing.
