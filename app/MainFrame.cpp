@@ -150,8 +150,8 @@ void CMainFrame::CreateBars() {
 
     // Both bars start hidden unless they were shown when the window last closed.
     // Both bars are shown until the user hides them.
-    pStatus->Show(GetProfileInt("Settings", "StatusBar", 1) != 0);
-    m_pToolBar->Show(GetProfileInt("Settings", "ToolBar", 1) != 0);
+    pStatus->Show(GetSettingInt("Settings", "StatusBar", 1) != 0);
+    m_pToolBar->Show(GetSettingInt("Settings", "ToolBar", 1) != 0);
     SendSizeEvent();
 }
 
@@ -196,8 +196,8 @@ bool CMainFrame::Destroy() {
         wp.nRight = m_rcNormal.x + m_rcNormal.width;
         wp.nBottom = m_rcNormal.y + m_rcNormal.height;
         SaveWindowPlacement(wp);
-        WriteProfileInt("Settings", "StatusBar", GetStatusBar()->IsShown() ? 1 : 0);
-        WriteProfileInt("Settings", "ToolBar", m_pToolBar->IsShown() ? 1 : 0);
+        WriteSettingInt("Settings", "StatusBar", GetStatusBar()->IsShown() ? 1 : 0);
+        WriteSettingInt("Settings", "ToolBar", m_pToolBar->IsShown() ? 1 : 0);
     }
     return wxFrame::Destroy();
 }

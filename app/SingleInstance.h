@@ -1,5 +1,5 @@
-// One running Tavrel per user: a second start asks the first to come forward
-// and ends.
+// The toolkit's instance channel, for systems without one of their own: a
+// lock file and a socket in the settings directory.
 #pragma once
 
 #include <wx/ipc.h>
@@ -8,19 +8,21 @@
 #include <memory>
 #include <string>
 
+#include "platform/Desktop.h"
+
 class wxSingleInstanceChecker;
 
-class CSingleInstance {
+class CSingleInstance : public CInstanceChannel {
 public:
     // sDir holds the lock file and the socket of the channel.
     explicit CSingleInstance(const std::string& strDir);
-    ~CSingleInstance();
+    ~CSingleInstance() override;
 
     // True when no other instance runs; this one then holds the lock. False
     // after the running one was asked to come forward.
-    bool ActivatePreviousInstance();
+    bool ActivatePreviousInstance() override;
     // Answers later starts: onActivate runs on the UI thread for each.
-    bool Listen(std::function<void()> onActivate);
+    bool Listen(std::function<void()> onActivate) override;
 
 private:
     std::string m_strDir;

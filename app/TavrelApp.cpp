@@ -56,7 +56,10 @@ CTavrelApp::~CTavrelApp() = default;
 bool CTavrelApp::OnInit() {
     // The base would parse the switches as its own options; ours are "NS"
     // and "log", read where they are used.
-    m_pInstance = std::make_unique<CSingleInstance>(SettingsDir());
+    m_pInstance = OpenSystemInstanceChannel();
+    if (!m_pInstance) {
+        m_pInstance = std::make_unique<CSingleInstance>(SettingsDir());
+    }
     if (!m_pInstance->ActivatePreviousInstance()) {
         m_bForwarded = true;
         return true;  // for exit status 0; OnRun does not start the loop

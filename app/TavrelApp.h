@@ -7,7 +7,7 @@
 #include <memory>
 
 class CMainFrame;
-class CSingleInstance;
+class CInstanceChannel;
 class CTavrelDoc;
 
 class CTavrelApp : public wxApp {
@@ -23,7 +23,7 @@ public:
     void OnHelpTips(wxCommandEvent& event);
 
 private:
-    std::unique_ptr<CSingleInstance> m_pInstance;
+    std::unique_ptr<CInstanceChannel> m_pInstance;
     CTavrelDoc* m_pDoc = nullptr;
     // The running instance was brought forward: this start has done its job.
     bool m_bForwarded = false;

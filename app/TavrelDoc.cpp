@@ -16,7 +16,7 @@ void CTavrelDoc::PreCloseFrame(CTVLDlg* pView) {
         for (int i = 0; i < COL_COUNT; ++i) {
             widths[i] = pView->m_list->GetRows().GetColumnWidth(i);
         }
-        WriteProfileString("Settings", "ColumnWidth", FormatColumnWidths(widths));
+        WriteSettingString("Settings", "ColumnWidth", FormatColumnWidths(widths));
     }
     if (m_pHistory != nullptr) {
         if (pView != nullptr) {

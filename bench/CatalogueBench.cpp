@@ -380,7 +380,7 @@ private:
 
 class CUnflushedFileSystem : public CFileSystem {
 public:
-    CFileSystem& m_posix = GetPosixFileSystem();
+    CFileSystem& m_posix = GetFileSystem();
     bool ListDirectory(const std::string& strDir, CDirListing& listing) override {
         return m_posix.ListDirectory(strDir, listing);
     }

@@ -5,6 +5,7 @@
 
 #include "catalogue/TVLDlgBase.h"
 #include "catalogue/TextCase.h"
+#include "platform/LocalTime.h"
 
 CColumnInfo g_columns[COL_COUNT] = {{300, 1}, {100, 1}, {70, -1}, {35, 1}, {800, 1}};
 
@@ -59,7 +60,7 @@ bool ContainsFolded(const std::string& strText, const std::u32string& strFolded)
 
 }  // namespace
 
-CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetPosixFileSystem()) {
+CTVLDlgBase::CTVLDlgBase() : m_pFileSystem(&GetFileSystem()) {
     for (int i = 0; i < COL_COUNT; ++i) {
         m_sortDir[i] = g_columns[i].nDir;
     }
@@ -201,11 +202,9 @@ void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
 }
 
 std::string CTVLDlgBase::FormatDate(CTime t, const char* pszFormat) {
-    const auto tt = static_cast<std::time_t>(t);
     std::tm tmLocal{};
     char szText[64];
-    if (localtime_r(&tt, &tmLocal) == nullptr ||
-        std::strftime(szText, sizeof szText, pszFormat, &tmLocal) == 0) {
+    if (!LocalTime(t, tmLocal) || std::strftime(szText, sizeof szText, pszFormat, &tmLocal) == 0) {
         return {};
     }
     return szText;

@@ -13,7 +13,8 @@
 
 #include "catalogue/Bookmark.h"
 #include "platform/FileSystem.h"
-#include "platform/Registry.h"
+
+class CRegistry;
 
 // Bits of m_nMissing, and the store named to MarkStoreMissing.
 constexpr std::uint32_t STORE_FAVORITES = 1;
@@ -221,6 +222,9 @@ public:
     // Creates the missing directories of the place. On failure strPath is the
     // path up to the directory where it stopped.
     bool EnsureDirectories(CDirectoryTree& tree, const CShortcutPlace& place, std::string& strPath);
+    // The Favorites path that a failed shortcut names: the path itself, or
+    // only its drive ("Q:") when no folder on it is there.
+    std::string FavoritesPathAsFarAsThere() const;
     // Creates the shortcut file of a Netscape bookmark under a free name; false,
     // with a message, when it could not be made.
     bool WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark);

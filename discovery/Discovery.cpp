@@ -7,8 +7,8 @@
 
 #include "catalogue/TVLDlgBase.h"
 #include "discovery/Profiles.h"
+#include "platform/Environment.h"
 #include "platform/Path.h"
-#include "platform/XdgDirs.h"
 
 std::FILE* g_pLogFile = nullptr;
 
@@ -71,9 +71,8 @@ bool QueryUserValue(CRegistry& registry, const char* pszKey, const char* pszName
 }  // namespace
 
 void CTVLDlgBase::DetectStores() {
-    CFileRegistry registry;
-    registry.LoadFile(RegistryFilePath());
-    DetectStores(registry);
+    const std::unique_ptr<CRegistry> pRegistry = OpenSystemRegistry();
+    DetectStores(*pRegistry);
 }
 
 void CTVLDlgBase::DetectStores(CRegistry& registry) {

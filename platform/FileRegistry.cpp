@@ -472,6 +472,12 @@ void CFileRegistry::CloseKey(HKEY hKey) {
     m_open.erase(hKey);
 }
 
+std::unique_ptr<CRegistry> OpenSystemRegistry() {
+    auto pRegistry = std::make_unique<CFileRegistry>();
+    pRegistry->LoadFile(RegistryFilePath());
+    return pRegistry;
+}
+
 std::string RegistryFilePath() {
     const char* pszFile = std::getenv("TAVREL_REGISTRY");
     if (pszFile != nullptr && *pszFile != '\0') {

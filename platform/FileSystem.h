@@ -116,4 +116,4 @@ public:
     virtual std::unique_ptr<CDirectoryTree> OpenTree(const std::string& strRoot) = 0;
 };
 
-CFileSystem& GetPosixFileSystem();
+CFileSystem& GetFileSystem();

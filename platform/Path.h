@@ -5,8 +5,11 @@
 
 #ifdef _WIN32
 constexpr char kPathSep = '\\';
+// Without a temporary folder, the root of the current drive.
+constexpr const char* kTempFallbackDir = "";
 #else
 constexpr char kPathSep = '/';
+constexpr const char* kTempFallbackDir = "/tmp";
 #endif
 
 // The name without its last extension: "Work.2000" gives "Work", "a.b.url" gives "a.b".

@@ -179,7 +179,7 @@ class CPosixReplacement : public CFileReplacement {
 public:
     ~CPosixReplacement() override {
         m_file.Reset();
-        if (!m_bInstalled && m_dir.Get() >= 0) {
+        if (!m_bInstalled && m_dir.Get() >= 0 && !m_strTemp.empty()) {
             unlinkat(m_dir.Get(), m_strTemp.c_str(), 0);
         }
     }
@@ -224,12 +224,15 @@ bool CPosixReplacement::Begin(const std::string& strPath) {
     }
     // A file that replaces another is readable by no one else until it has the
     // old one's owner and mode; a new one gets the usual mode at once.
+    // The name is ours to remove only once we made the file.
     for (int nTry = 0; nTry < 100 && m_file.Get() < 0; ++nTry) {
-        m_strTemp = TempName(m_strName);
-        m_file.Reset(openat(m_dir.Get(), m_strTemp.c_str(),
+        const std::string strTemp = TempName(m_strName);
+        m_file.Reset(openat(m_dir.Get(), strTemp.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             m_bReplaces ? 0600 : 0666));
-        if (m_file.Get() < 0 && errno != EEXIST) {
+        if (m_file.Get() >= 0) {
+            m_strTemp = strTemp;
+        } else if (errno != EEXIST) {
             return false;
         }
     }
@@ -533,7 +536,7 @@ EFileResult CPosixFileSystem::KeepCopy(const std::string& strFrom, const std::st
 
 }  // namespace
 
-CFileSystem& GetPosixFileSystem() {
+CFileSystem& GetFileSystem() {
     static CPosixFileSystem s_fileSystem;
     return s_fileSystem;
 }

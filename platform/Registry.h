@@ -1,5 +1,6 @@
 // A read-only registry: the keys and values that the browsers left behind.
-// On Linux it is a file in the registry editor's export format.
+// On Windows it is the system's registry; on Linux a file in the registry
+// editor's export format.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,11 @@ public:
     virtual void CloseKey(HKEY hKey) = 0;
 };
 
+// The system's registry, read only.
+std::unique_ptr<CRegistry> OpenSystemRegistry();
+
+#ifndef _WIN32
+
 // Real exports are far smaller; a bigger file is refused rather than read into memory.
 constexpr std::uint64_t kMaxRegistryFileSize = std::uint64_t{64} << 20;
 // A key deeper than the Windows registry allows, or beyond this many keys, is
@@ -93,6 +99,7 @@ private:
 // The file that holds the registry: TAVREL_REGISTRY, else
 // $XDG_CONFIG_HOME/tavrel/registry.reg, else ~/.config/tavrel/registry.reg.
 std::string RegistryFilePath();
+#endif
 
 // Replaces each %NAME% by the value of the environment variable NAME; an
 // unknown name stays as written.

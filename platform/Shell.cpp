@@ -571,12 +571,13 @@ std::string SearchPath(const std::string& strName) {
     return "";
 }
 
-int FindExecutable(const std::string& strFile, std::string& strProgram) {
+int FindAssociatedProgram(const std::string& strFile, std::string& strProgram) {
     CExecCommand command;
-    return FindExecutable(strFile, strProgram, command);
+    return FindAssociatedProgram(strFile, strProgram, command);
 }
 
-int FindExecutable(const std::string& strFile, std::string& strProgram, CExecCommand& command) {
+int FindAssociatedProgram(const std::string& strFile, std::string& strProgram,
+                          CExecCommand& command) {
     struct stat st {};
     if (stat(strFile.c_str(), &st) != 0) {
         return SE_ERR_FNF;

@@ -14,11 +14,6 @@ std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
 
 }  // namespace
 
-std::string GetEnv(const char* pszName) {
-    const char* psz = std::getenv(pszName);
-    return psz != nullptr ? psz : "";
-}
-
 std::vector<std::string> SplitDirs(const std::string& strList) {
     std::vector<std::string> dirs;
     std::stringstream stream(strList);

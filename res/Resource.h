@@ -10,9 +10,14 @@ constexpr int IDD_TIPS = 132;
 constexpr int IDD_STATUS = 138;
 constexpr int IDD_PROFILE = 142;
 
-// Controls.
+// Controls. On Windows the toolkit's headers bring windows.h, which defines
+// the first two with the same numbers.
+#ifndef IDOK
 constexpr int IDOK = 1;
+#endif
+#ifndef IDCANCEL
 constexpr int IDCANCEL = 2;
+#endif
 constexpr int IDC_LIST = 1000;
 constexpr int IDC_STATUS_TEXT = 1002;
 constexpr int IDC_ADD_EXPLORER = 1004;

@@ -61,20 +61,20 @@ TEST_F(ShellTest, TheUsersDefaultForHtmlWinsAndItsProgramIsFoundInPath) {
                 "[Default Applications]\ntext/plain=other.desktop\n"
                 "text/html=missing.desktop;webby.desktop;\n");
     std::string strProgram;
-    EXPECT_GT(FindExecutable(m_dir / "page.HTM", strProgram), 32);
+    EXPECT_GT(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 32);
     EXPECT_EQ(strProgram, m_dir / "bin/webby");
 }
 
 TEST_F(ShellTest, NoAssociationMissingFileOrOtherTypeFail) {
     std::string strProgram = "kept";
-    EXPECT_EQ(FindExecutable(m_dir / "page.HTM", strProgram), 31);
+    EXPECT_EQ(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 31);
     // An entry whose program is not installed does not count.
     Entry("data", "gone.desktop", "gone %u");
     m_dir.Write("config/mimeapps.list", "[Default Applications]\ntext/html=gone.desktop\n");
-    EXPECT_EQ(FindExecutable(m_dir / "page.HTM", strProgram), 31);
-    EXPECT_EQ(FindExecutable(m_dir / "absent.htm", strProgram), 2);
+    EXPECT_EQ(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 31);
+    EXPECT_EQ(FindAssociatedProgram(m_dir / "absent.htm", strProgram), 2);
     m_dir.Write("notes.txt", "");
-    EXPECT_EQ(FindExecutable(m_dir / "notes.txt", strProgram), 31);
+    EXPECT_EQ(FindAssociatedProgram(m_dir / "notes.txt", strProgram), 31);
     EXPECT_EQ(strProgram, "kept");
 }
 
@@ -166,7 +166,7 @@ TEST_F(ShellTest, TheHandlerIsLookedUpInTheXdgOrder) {
         }
         std::string strProgram;
         CExecCommand command;
-        const int nCode = FindExecutable(dir / "page.HTM", strProgram, command);
+        const int nCode = FindAssociatedProgram(dir / "page.HTM", strProgram, command);
         if (c.strExpected.empty()) {
             EXPECT_EQ(nCode, 31) << c.pszWhat;
             continue;

@@ -10,7 +10,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/XdgDirs.h"
+#include "platform/Environment.h"
 
 namespace {
 
@@ -125,8 +125,16 @@ wxConfigBase* InstallSettings() {
     wxLogNull noLog;
     // The earlier settings are written before the file is read again.
     delete wxConfigBase::Set(nullptr);
+    // Without a file, the system's own store: the registry key of the vendor
+    // and the program on Windows.
     const std::string strPath = SettingsFilePath();
-    wxConfigBase* pConfig = new CSettingsConfig(wxString(strPath.c_str(), *wxConvFileName));
+    wxConfigBase* pConfig = nullptr;
+    if (strPath.empty()) {
+        pConfig = new wxConfig("Tavrel", "Qelt", wxString(), wxString(), wxCONFIG_USE_LOCAL_FILE);
+        pConfig->SetExpandEnvVars(false);
+    } else {
+        pConfig = new CSettingsConfig(wxString(strPath.c_str(), *wxConvFileName));
+    }
     wxConfigBase::Set(pConfig);
     return pConfig;
 }
@@ -135,7 +143,7 @@ std::string SettingsFilePath() {
     return ConfigFilePath("settings.conf");
 }
 
-int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) {
+int GetSettingInt(const char* pszSection, const char* pszEntry, int nDefault) {
     const wxConfigBase* pConfig = wxConfigBase::Get(false);
     long n = 0;
     if (pConfig == nullptr || !pConfig->Read(SettingsKey(pszSection, pszEntry), &n) ||
@@ -145,14 +153,14 @@ int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault) {
     return static_cast<int>(n);
 }
 
-void WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue) {
+void WriteSettingInt(const char* pszSection, const char* pszEntry, int nValue) {
     wxConfigBase* pConfig = wxConfigBase::Get(false);
     if (pConfig != nullptr) {
         pConfig->Write(SettingsKey(pszSection, pszEntry), static_cast<long>(nValue));
     }
 }
 
-std::string GetProfileString(const char* pszSection, const char* pszEntry,
+std::string GetSettingString(const char* pszSection, const char* pszEntry,
                              const std::string& strDefault) {
     const wxConfigBase* pConfig = wxConfigBase::Get(false);
     wxString str;
@@ -162,7 +170,7 @@ std::string GetProfileString(const char* pszSection, const char* pszEntry,
     return BytesFromStored(str);
 }
 
-void WriteProfileString(const char* pszSection, const char* pszEntry, const std::string& strValue) {
+void WriteSettingString(const char* pszSection, const char* pszEntry, const std::string& strValue) {
     wxConfigBase* pConfig = wxConfigBase::Get(false);
     if (pConfig != nullptr) {
         pConfig->Write(SettingsKey(pszSection, pszEntry), StoredFromBytes(strValue));
@@ -195,11 +203,11 @@ std::string FormatWindowPlacement(const CWindowPlacement& wp) {
 }
 
 bool LoadWindowPlacement(CWindowPlacement& wp) {
-    return ParseWindowPlacement(GetProfileString("Settings", "WindowPos"), wp);
+    return ParseWindowPlacement(GetSettingString("Settings", "WindowPos"), wp);
 }
 
 void SaveWindowPlacement(const CWindowPlacement& wp) {
-    WriteProfileString("Settings", "WindowPos", FormatWindowPlacement(wp));
+    WriteSettingString("Settings", "WindowPos", FormatWindowPlacement(wp));
 }
 
 int ScanColumnWidths(const std::string& str, int widths[5]) {

@@ -19,11 +19,11 @@ std::string SettingsFilePath();
 // Values of the global wxConfig. Without one, reads give the default and
 // writes do nothing. Strings are byte strings and come back byte for byte;
 // an integer that is not a decimal number reads as the default.
-int GetProfileInt(const char* pszSection, const char* pszEntry, int nDefault);
-void WriteProfileInt(const char* pszSection, const char* pszEntry, int nValue);
-std::string GetProfileString(const char* pszSection, const char* pszEntry,
+int GetSettingInt(const char* pszSection, const char* pszEntry, int nDefault);
+void WriteSettingInt(const char* pszSection, const char* pszEntry, int nValue);
+std::string GetSettingString(const char* pszSection, const char* pszEntry,
                              const std::string& strDefault = "");
-void WriteProfileString(const char* pszSection, const char* pszEntry, const std::string& strValue);
+void WriteSettingString(const char* pszSection, const char* pszEntry, const std::string& strValue);
 
 // A window's placement as Windows stores it: flags, show state, minimised and
 // maximised positions, and the normal rectangle in screen pixels.

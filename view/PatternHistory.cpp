@@ -38,7 +38,7 @@ const CPatternEntry* CPatternHistory::GetEntry(int i) const {
 void CPatternHistory::LoadInto(wxComboBox& box) {
     for (int i = 0; i < m_nMax; ++i) {
         const std::string strValue =
-            GetProfileString(m_strSection.c_str(), std::to_string(i).c_str());
+            GetSettingString(m_strSection.c_str(), std::to_string(i).c_str());
         if (strValue.empty()) {
             break;
         }
@@ -81,7 +81,7 @@ void CPatternHistory::Remember(const std::string& strText, int nValue, wxComboBo
 void CPatternHistory::SaveToRegistry() const {
     for (int i = 0; i < GetCount(); ++i) {
         const CPatternEntry* pEntry = GetEntry(i);
-        WriteProfileString(m_strSection.c_str(), std::to_string(i).c_str(),
+        WriteSettingString(m_strSection.c_str(), std::to_string(i).c_str(),
                            std::to_string(pEntry->m_nValue) + "," + pEntry->m_strText);
     }
 }

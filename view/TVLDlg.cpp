@@ -19,6 +19,8 @@
 #include <ctime>
 
 #include "discovery/CommandLine.h"
+#include "platform/Desktop.h"
+#include "platform/Path.h"
 #include "platform/Shell.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
@@ -198,7 +200,7 @@ void CTVLDlg::OnInitialUpdate() {
     for (int i = 0; i < COL_COUNT; ++i) {
         widths[i] = g_columns[i].nWidth;
     }
-    const std::string strWidths = GetProfileString("Settings", "ColumnWidth");
+    const std::string strWidths = GetSettingString("Settings", "ColumnWidth");
     if (!strWidths.empty()) {
         ScanColumnWidths(strWidths, widths);
     }
@@ -207,8 +209,8 @@ void CTVLDlg::OnInitialUpdate() {
     }
     InsertColumns();
 
-    m_strChosenNSFile = GetProfileString("Settings", "NetscapeFile");
-    m_strChosenFavorites = GetProfileString("Settings", "FavoritesFolder");
+    m_strChosenNSFile = GetSettingString("Settings", "NetscapeFile");
+    m_strChosenFavorites = GetSettingString("Settings", "FavoritesFolder");
     m_nMissing = 0;
     ImportBookmarks();
     FindBrowser();
@@ -239,12 +241,12 @@ void CTVLDlg::FindBrowser() {
         }
     }
     if (strDir.empty()) {
-        strDir = "/tmp";
+        strDir = kTempFallbackDir;
     }
     char szStamp[32];
     const std::time_t tNow = std::time(nullptr);
     std::strftime(szStamp, sizeof(szStamp), "%y%m%d%H%M%S.HTM", std::localtime(&tNow));
-    const std::string strProbe = strDir + "/$tvl$" + szStamp;
+    const std::string strProbe = strDir + kPathSep + "$tvl$" + szStamp;
     std::FILE* pFile = std::fopen(strProbe.c_str(), "wx");
     if (pFile == nullptr) {
         return;
@@ -252,7 +254,7 @@ void CTVLDlg::FindBrowser() {
     std::fclose(pFile);
     std::string strProgram;
     CExecCommand command;
-    if (FindExecutable(strProbe, strProgram, command) > 32) {
+    if (FindAssociatedProgram(strProbe, strProgram, command) > 32) {
         m_strBrowserExe = strProgram;
         m_browserCommand = command;
     }
@@ -543,13 +545,16 @@ void CTVLDlg::CopySelectionToClipboard() {
     if (m_list->GetRows().GetSelectedCount() == 0) {
         return;
     }
+    std::string strText(GetSelectionTextSize() + 1, '\0');
+    GetSelectionText(strText.data());
+    strText.pop_back();
+    if (CopyTextToSystemClipboard(strText, GetHandle())) {
+        return;
+    }
     wxClipboardLocker locker;
     if (!locker) {
         return;
     }
-    std::string strText(GetSelectionTextSize() + 1, '\0');
-    GetSelectionText(strText.data());
-    strText.pop_back();
     const wxString strURLs = TextFromBytes(strText);
     wxTheClipboard->SetData(new wxTextDataObject(strURLs));
     // Where there is a primary selection, a middle click pastes the URLs too.
@@ -570,7 +575,7 @@ void CTVLDlg::OnOpenNetscapeFile() {
     m_strChosenNSFile =
         TextToBytes(wxFileName(dlg.GetDirectory(), dlg.GetFilename()).GetFullPath(), false);
     m_bChosenNSWins = true;
-    WriteProfileString("Settings", "NetscapeFile", m_strChosenNSFile);
+    WriteSettingString("Settings", "NetscapeFile", m_strChosenNSFile);
     ReadChosenStores();
 }
 
@@ -586,7 +591,7 @@ void CTVLDlg::OnChooseFavorites() {
 void CTVLDlg::UseFavoritesFolder(const std::string& strDir) {
     m_strChosenFavorites = strDir;
     m_bChosenFavoritesWin = true;
-    WriteProfileString("Settings", "FavoritesFolder", m_strChosenFavorites);
+    WriteSettingString("Settings", "FavoritesFolder", m_strChosenFavorites);
     ReadChosenStores();
 }
 

@@ -431,8 +431,8 @@ TEST_F(AppTest, NoStoreFoundLetsTheUserChooseThemAndRemembersTheChoice) {
 
     Start();
     EXPECT_EQ(Rows().GetItemCount(), 10);
-    EXPECT_EQ(GetProfileString("Settings", "NetscapeFile"), m_dir / "stores/bookmark.htm");
-    EXPECT_EQ(GetProfileString("Settings", "FavoritesFolder"), m_dir / "stores/Favorites");
+    EXPECT_EQ(GetSettingString("Settings", "NetscapeFile"), m_dir / "stores/bookmark.htm");
+    EXPECT_EQ(GetSettingString("Settings", "FavoritesFolder"), m_dir / "stores/Favorites");
     Close();
 
     // A remembered store that has vanished counts as missing.
@@ -456,10 +456,10 @@ TEST_F(AppTest, SettingsAreWrittenAtCloseAndReadAtTheNextStart) {
     const wxRect rcBefore = m_pFrame->GetRect();
     Close();
 
-    EXPECT_EQ(GetProfileString("Settings", "ColumnWidth"), "250,100,70,35,500");
-    EXPECT_EQ(GetProfileString("Patterns", "0"), "0,a,b");
-    EXPECT_EQ(GetProfileInt("Settings", "ToolBar", -1), 0);
-    EXPECT_EQ(GetProfileInt("Settings", "StatusBar", -1), 0);
+    EXPECT_EQ(GetSettingString("Settings", "ColumnWidth"), "250,100,70,35,500");
+    EXPECT_EQ(GetSettingString("Patterns", "0"), "0,a,b");
+    EXPECT_EQ(GetSettingInt("Settings", "ToolBar", -1), 0);
+    EXPECT_EQ(GetSettingInt("Settings", "StatusBar", -1), 0);
     CWindowPlacement wp;
     ASSERT_TRUE(LoadWindowPlacement(wp));
     EXPECT_EQ(wp.nRight - wp.nLeft, rcBefore.width);

@@ -39,7 +39,7 @@ protected:
     }
     static void Store(const std::vector<std::pair<const char*, std::string>>& values) {
         for (const auto& [pszName, strValue] : values) {
-            WriteProfileString("Patterns", pszName, strValue);
+            WriteSettingString("Patterns", pszName, strValue);
         }
     }
     // Types the text and clicks the list.
@@ -95,9 +95,9 @@ TEST_F(PatternHistoryTest, AKnownPatternMovesFirstAndANewOneIsInsertedFirst) {
     const Texts texts = {"News", "caf\xC3\xA9", "caf\xE9", "NEWS", "d", "c", "a", "b"};
     EXPECT_EQ(Both(history, *m_pBox), texts);
     history.SaveToRegistry();
-    EXPECT_EQ(GetProfileString("Patterns", "0"), "0,News");
-    EXPECT_EQ(GetProfileString("Patterns", "2"), "0,caf\xE9");
-    EXPECT_EQ(GetProfileString("Patterns", "4"), "5,d");
+    EXPECT_EQ(GetSettingString("Patterns", "0"), "0,News");
+    EXPECT_EQ(GetSettingString("Patterns", "2"), "0,caf\xE9");
+    EXPECT_EQ(GetSettingString("Patterns", "4"), "5,d");
 }
 
 TEST_F(PatternHistoryTest, AFullHistoryDropsTheOldestAndAllOfItComesBack) {
@@ -117,8 +117,8 @@ TEST_F(PatternHistoryTest, AFullHistoryDropsTheOldestAndAllOfItComesBack) {
         history.SaveToRegistry();
     }
     InstallSettings();  // written and read again
-    EXPECT_EQ(GetProfileString("Patterns", "15"), "1,p1");
-    EXPECT_EQ(GetProfileString("Patterns", "16"), "0,left over");
+    EXPECT_EQ(GetSettingString("Patterns", "15"), "1,p1");
+    EXPECT_EQ(GetSettingString("Patterns", "16"), "0,left over");
     wxComboBox* pBox = NewBox();
     CPatternHistory history("Patterns", 16);
     history.LoadInto(*pBox);

@@ -48,12 +48,12 @@ TEST_F(SettingsTest, TheFileFollowsTheXdgLayoutAndItsDirectoryIsMadeOnWriting) {
     EXPECT_EQ(SettingsFilePath(), File());
 
     // Without settings installed nothing is read or written.
-    WriteProfileInt("Settings", "ToolBar", 1);
-    EXPECT_EQ(GetProfileInt("Settings", "ToolBar", 5), 5);
-    EXPECT_EQ(GetProfileString("Settings", "WindowPos", "dflt"), "dflt");
+    WriteSettingInt("Settings", "ToolBar", 1);
+    EXPECT_EQ(GetSettingInt("Settings", "ToolBar", 5), 5);
+    EXPECT_EQ(GetSettingString("Settings", "WindowPos", "dflt"), "dflt");
 
     InstallSettings();
-    WriteProfileInt("Settings", "StatusBar", -12);
+    WriteSettingInt("Settings", "StatusBar", -12);
     CWindowPlacement wp;
     wp.nShowCmd = 3;
     wp.xMin = wp.yMin = wp.xMax = wp.yMax = -1;
@@ -64,7 +64,7 @@ TEST_F(SettingsTest, TheFileFollowsTheXdgLayoutAndItsDirectoryIsMadeOnWriting) {
     EXPECT_TRUE(wxConfigBase::Get()->Flush());
     EXPECT_EQ(ReadFile(), "[Settings]\nStatusBar=-12\nWindowPos=0,3,-1,-1,-1,-1,-40,0,740,470\n");
     InstallSettings();
-    EXPECT_EQ(GetProfileInt("Settings", "StatusBar", 0), -12);
+    EXPECT_EQ(GetSettingInt("Settings", "StatusBar", 0), -12);
     CWindowPlacement back;
     ASSERT_TRUE(LoadWindowPlacement(back));
     EXPECT_EQ(FormatWindowPlacement(back), FormatWindowPlacement(wp));
@@ -80,11 +80,11 @@ TEST_F(SettingsTest, StringsComeBackByteForByte) {
         "tab\tnl\ncr\r", "$HOME ${HOME} %PATH%",       strAllBytes};
     InstallSettings();
     for (int i = 0; i < 8; ++i) {
-        WriteProfileString("Patterns", std::to_string(i).c_str(), values[i]);
+        WriteSettingString("Patterns", std::to_string(i).c_str(), values[i]);
     }
     InstallSettings();
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(GetProfileString("Patterns", std::to_string(i).c_str()), values[i]) << i;
+        EXPECT_EQ(GetSettingString("Patterns", std::to_string(i).c_str()), values[i]) << i;
     }
     // UTF-8 stays readable in the file.
     EXPECT_NE(ReadFile().find("1=0,caf\xC3\xA9 \xE2\x82\xAC\n"), std::string::npos);
@@ -92,7 +92,7 @@ TEST_F(SettingsTest, StringsComeBackByteForByte) {
     // Another wxConfig back end may hold text beyond U+00FF: it reads as UTF-8.
     delete wxConfigBase::Set(new wxMemoryConfig);
     wxConfigBase::Get()->Write("/Patterns/0", wxString::FromUTF8("\xE2\x82\xAC"));
-    EXPECT_EQ(GetProfileString("Patterns", "0"), "\xE2\x82\xAC");
+    EXPECT_EQ(GetSettingString("Patterns", "0"), "\xE2\x82\xAC");
 }
 
 TEST_F(SettingsTest, ACorruptFileGivesWhatCanBeReadSilentlyAndStaysWritable) {
@@ -108,15 +108,15 @@ TEST_F(SettingsTest, ACorruptFileGivesWhatCanBeReadSilentlyAndStaysWritable) {
     wxLog* pOldLog = wxLog::SetActiveTarget(pLog);
     for (int nPass = 0; nPass < 2; ++nPass) {
         InstallSettings();
-        EXPECT_EQ(GetProfileInt("Settings", "ToolBar", 0), 1);
+        EXPECT_EQ(GetSettingInt("Settings", "ToolBar", 0), 1);
         for (const char* pszJunk : {"StatusBar", "A", "B", "C"}) {
-            EXPECT_EQ(GetProfileInt("Settings", pszJunk, -4), -4) << pszJunk;
+            EXPECT_EQ(GetSettingInt("Settings", pszJunk, -4), -4) << pszJunk;
         }
-        EXPECT_EQ(GetProfileString("Patterns", "0"), "0,caf\xC3\xA9");
-        EXPECT_EQ(GetProfileString("Patterns", "1"), "0,caf\xE9");
-        WriteProfileString("Settings", "ColumnWidth", "1,2,3,4,5");
+        EXPECT_EQ(GetSettingString("Patterns", "0"), "0,caf\xC3\xA9");
+        EXPECT_EQ(GetSettingString("Patterns", "1"), "0,caf\xE9");
+        WriteSettingString("Settings", "ColumnWidth", "1,2,3,4,5");
     }
-    EXPECT_EQ(GetProfileString("Settings", "ColumnWidth"), "1,2,3,4,5");
+    EXPECT_EQ(GetSettingString("Settings", "ColumnWidth"), "1,2,3,4,5");
     wxLog::SetActiveTarget(pOldLog);
     EXPECT_TRUE(pLog->m_messages.empty()) << pLog->m_messages.front();
     delete pLog;
