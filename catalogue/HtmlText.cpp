@@ -113,12 +113,7 @@ bool AppendChar(std::string& str, char32_t ch, EHigh high) {
         return true;
     }
     if (high == EHigh::UTF8) {
-        static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-        const int nMore = ch < 0x800 ? 1 : (ch < 0x10000 ? 2 : 3);
-        str += static_cast<char>(kLead[nMore] | (ch >> (6 * nMore)));
-        for (int k = nMore - 1; k >= 0; --k) {
-            str += static_cast<char>(0x80 | ((ch >> (6 * k)) & 0x3F));
-        }
+        AppendUtf8(str, ch);
         return true;
     }
     if (high == EHigh::CP1252) {

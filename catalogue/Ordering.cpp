@@ -1,5 +1,6 @@
 // Duplicate matching and the order of the list's rows.
 #include "catalogue/TVLDlgBase.h"
+#include "catalogue/TextCase.h"
 
 int g_sortKeys[4] = {kInitialSortKeys[0], kInitialSortKeys[1], kInitialSortKeys[2],
                      kInitialSortKeys[3]};
@@ -50,11 +51,17 @@ std::string_view CTVLDlgBase::NumberedBase(std::string_view strName) {
 }
 
 bool CTVLDlgBase::SameName(std::string_view strFavorites, std::string_view strNetscape) {
-    if (EqualNoCase(strFavorites, strNetscape)) {
+    const auto same = [](std::string_view a, std::string_view b) {
+        // A name in Windows-1252 (an old bookmark file's) is the same as its
+        // UTF-8 form (a file name's).
+        return EqualNoCase(a, b) ||
+               ((!IsValidUtf8(a) || !IsValidUtf8(b)) && EqualNoCase(TextAsUtf8(a), TextAsUtf8(b)));
+    };
+    if (same(strFavorites, strNetscape)) {
         return true;
     }
     const std::string_view strBase = NumberedBase(strFavorites);
-    return strBase.size() != strFavorites.size() && EqualNoCase(strBase, strNetscape);
+    return strBase.size() != strFavorites.size() && same(strBase, strNetscape);
 }
 
 void CTVLDlgBase::MergeDuplicates() {

@@ -81,6 +81,31 @@ void DecodeText(std::string_view strBytes, std::u32string& strOut) {
     }
 }
 
+void AppendUtf8(std::string& str, char32_t ch) {
+    if (ch < 0x80) {
+        str += static_cast<char>(ch);
+        return;
+    }
+    static constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    const int nMore = ch < 0x800 ? 1 : (ch < 0x10000 ? 2 : 3);
+    str += static_cast<char>(kLead[nMore] | (ch >> (6 * nMore)));
+    for (int k = nMore - 1; k >= 0; --k) {
+        str += static_cast<char>(0x80 | ((ch >> (6 * k)) & 0x3F));
+    }
+}
+
+std::string TextAsUtf8(std::string_view strBytes) {
+    if (IsValidUtf8(strBytes)) {
+        return std::string(strBytes);
+    }
+    std::string str;
+    str.reserve(strBytes.size() * 2);
+    for (char c : strBytes) {
+        AppendUtf8(str, Cp1252Char(static_cast<unsigned char>(c)));
+    }
+    return str;
+}
+
 char32_t FoldCase(char32_t ch) {
     if (ch < 0x80) {
         return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;

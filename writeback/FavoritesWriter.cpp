@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "catalogue/TVLDlgBase.h"
+#include "catalogue/TextCase.h"
 #include "platform/Path.h"
 #include "writeback/Messages.h"
 
@@ -38,14 +39,16 @@ bool CTVLDlgBase::FavoritesPlace(const CBookmark& bookmark, CShortcutPlace& plac
 }
 
 bool CTVLDlgBase::ExportPlace(const CBookmark& bookmark, CShortcutPlace& place) {
+    // Names of an old bookmark file in Windows-1252 become file names in
+    // UTF-8, the encoding of file names everywhere Tavrel runs.
     place.dirs.clear();
-    place.strFile = bookmark.m_strName + ".url";
+    place.strFile = TextAsUtf8(bookmark.m_strName) + ".url";
     bool bPlain = IsPlainName(place.strFile);
     for (const CBookmark* pFolder = bookmark.m_pFolder;
          pFolder != nullptr && pFolder->m_pFolder != nullptr; pFolder = pFolder->m_pFolder) {
         // A folder without a name adds no level: no directory can be named so.
         if (!pFolder->m_strName.empty()) {
-            place.dirs.push_back(pFolder->m_strName);
+            place.dirs.push_back(TextAsUtf8(pFolder->m_strName));
             bPlain = bPlain && IsPlainName(pFolder->m_strName);
         }
     }
@@ -78,6 +81,25 @@ bool CTVLDlgBase::EnsureDirectories(CDirectoryTree& tree, const CShortcutPlace& 
     return false;
 }
 
+std::string CTVLDlgBase::FavoritesPathAsFarAsThere() const {
+    // Up from the Favorites folder, until a folder that is there or the drive.
+    std::string strPath = m_strFavorites;
+    for (;;) {
+        const std::size_t nSep = strPath.rfind(kPathSep);
+        const std::size_t nColon = strPath.rfind(':');
+        if (nColon != std::string::npos && (nSep == std::string::npos || nColon > nSep)) {
+            return strPath;  // not even the drive is there
+        }
+        if (nSep == std::string::npos || nSep == 0) {
+            return m_strFavorites;
+        }
+        strPath.resize(nSep);
+        if (m_pFileSystem->IsDirectory(strPath)) {
+            return m_strFavorites;
+        }
+    }
+}
+
 std::string CTVLDlgBase::ShortcutText(const std::string& strURL) {
     CStringSink sink;
     CTextFileWriter file(sink);
@@ -92,15 +114,15 @@ bool CTVLDlgBase::WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark
     const bool bPlain = ExportPlace(bookmark, place);
     std::string strPath = PlacePath(place, place.dirs.size(), true);
     if (bPlain && pTree == nullptr) {
-        strPath = m_strFavorites;
+        strPath = FavoritesPathAsFarAsThere();
     } else if (bPlain && EnsureDirectories(*pTree, place, strPath)) {
         // A name that is taken by a file, a link or a directory is never
         // written over: the bookmark takes the next free numbered name.
         const std::string strText = ShortcutText(bookmark.m_strURL);
+        const std::string strName = TextAsUtf8(bookmark.m_strName);
         EFileResult result = FILE_EXISTS;
         for (int n = 1; n <= kMaxNumberedName && result == FILE_EXISTS; ++n) {
-            result =
-                pTree->CreateFile(place.dirs, Numbered(bookmark.m_strName, n, ".url"), strText);
+            result = pTree->CreateFile(place.dirs, Numbered(strName, n, ".url"), strText);
         }
         if (result == FILE_OK) {
             return true;

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "catalogue/TVLDlgBase.h"
+#include "catalogue/TextCase.h"
 #include "writeback/Messages.h"
 
 namespace {
@@ -25,11 +26,11 @@ public:
     void Add(const CBookmark* pMark) {
         const std::string& strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
         const std::string strURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
-        m_marks.emplace(strURL + FoldedLower(strName), pMark);
+        m_marks.emplace(strURL + NameKey(strName), pMark);
         // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
         const std::string_view strBase = CTVLDlgBase::NumberedBase(strName);
         if (m_bFavorites && strBase.size() != strName.size()) {
-            m_marks.emplace(strURL + FoldedLower(strBase), pMark);
+            m_marks.emplace(strURL + NameKey(strBase), pMark);
         }
     }
     // Whether the store holds a bookmark that the merge would join with this
@@ -38,7 +39,7 @@ public:
         const std::string strURL = UrlKey(other.m_strURL);
         const std::string_view strBase = CTVLDlgBase::NumberedBase(other.m_strName);
         for (std::string_view strName : {std::string_view(other.m_strName), strBase}) {
-            const auto range = m_marks.equal_range(strURL + FoldedLower(strName));
+            const auto range = m_marks.equal_range(strURL + NameKey(strName));
             for (auto it = range.first; it != range.second; ++it) {
                 if (Joins(*it->second, other)) {
                     return true;
@@ -52,6 +53,10 @@ public:
     }
 
 private:
+    // SameName never holds between names whose keys differ.
+    static std::string NameKey(std::string_view strName) {
+        return FoldedLower(TextAsUtf8(strName));
+    }
     // SameURL never holds between URLs whose keys differ.
     static std::string UrlKey(std::string_view strURL) {
         if (!strURL.empty() && (strURL.back() == '/' || strURL.back() == '\\')) {
