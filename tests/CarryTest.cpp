@@ -1,8 +1,5 @@
 // Saves that must keep what the files carry, and text that crosses between
 // the two stores.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include "platform/Path.h"
 #include "tests/SaveSupport.h"
 
@@ -148,9 +145,8 @@ TEST_F(CarryTest, BothBrowsersKeepTheNetscapeCopy) {
     m_view.SaveChanges();
     EXPECT_EQ(ReadFileBytes(m_strNS), strFile);
     EXPECT_EQ(Snapshot(m_strFav), favorites);
-    const timespec times[2] = {{1'100'000'000, 0}, {1'200'000'000, 0}};
     for (const auto& [strName, strBytes] : favorites) {
-        ASSERT_EQ(utimensat(AT_FDCWD, (m_strFav + "/" + strName).c_str(), times, 0), 0);
+        ASSERT_TRUE(SetFileTimes(m_dir / ("Favorites/" + strName), 1'100'000'000, 1'200'000'000));
     }
     m_fs.m_tNow += 10;
     m_view.SaveChanges();
@@ -174,6 +170,8 @@ TEST_F(CarryTest, BookmarkletNamesStayWhole) {
     EXPECT_EQ(Count(strSaved, "<DT>"), 4u) << strSaved;
 }
 
+// Windows file names cannot hold "<", ">", quotation marks or line breaks.
+#ifndef _WIN32
 // References in the Netscape file reach the Favorites as the characters they
 // stand for; markup characters, a line break and quotation marks from the
 // Favorites reach the Netscape file as text that reads back the same, and a
@@ -217,6 +215,7 @@ TEST_F(CarryTest, TextCrossesAsWhatItIs) {
     ASSERT_NE(pInject, nullptr);
     EXPECT_EQ(pInject->m_tAdded, tAdded);
 }
+#endif
 
 // References beyond ASCII in Netscape names stand for their characters: a
 // bookmark is joined with the shortcut of that name and URL, and one of the
@@ -240,6 +239,8 @@ TEST_F(CarryTest, ReferencesBeyondAsciiCrossAsCharacters) {
     EXPECT_EQ(ReadFileBytes(m_strNS), strFile);
 }
 
+// Windows file names cannot hold "<", ">", quotation marks or line breaks.
+#ifndef _WIN32
 // Markup characters, quotation marks, line breaks, "&amp;" as text and
 // numeric references in both stores, both boxes ticked: one save makes every
 // bookmark one of both stores, the next exports nothing, and each shortcut
@@ -284,5 +285,6 @@ TEST_F(CarryTest, TwoWayExchangeSettles) {
         EXPECT_EQ(FileTitle(p->m_strFileName), p->m_strName);
     }
 }
+#endif
 
 }  // namespace

@@ -6,6 +6,36 @@
 #include "discovery/Profiles.h"
 #include "tests/TestSupport.h"
 
+TEST(CommandLine, FindsSwitchesAsTheWindowsProgramDid) {
+    struct {
+        std::vector<const char*> args;
+        const char* pszName;
+        bool bFound;
+        const char* pszValue;
+    } const cases[] = {
+        {{"p", "-NS", "a.htm"}, "NS", true, "a.htm"},
+        {{"p", "/ns", "a.htm"}, "NS", true, "a.htm"},
+        {{"p", "-Log"}, "log", true, "kept"},  // last argument: value unchanged
+        {{"p", "--log", "x"}, "log", false, ""},
+        {{"p", "-NS", "first", "-NS", "second"}, "NS", true, "first"},
+        {{"p", "-NS", "-log"}, "NS", true, "-log"},
+        {{"p"}, "NS", false, ""},
+        {{"p", "NS", "x"}, "NS", false, ""},
+    };
+    for (const auto& c : cases) {
+        SetProcessArguments(static_cast<int>(c.args.size()), c.args.data());
+        std::string strValue = "kept";
+        EXPECT_EQ(GetCommandLineOption(c.pszName, strValue, nullptr), c.bFound)
+            << c.args[1 % c.args.size()];
+        EXPECT_EQ(strValue, c.pszValue);
+    }
+    SetProcessArguments(0, nullptr);
+}
+
+// The store discovery tests read their registry from text, through the
+// registry file that stands in for the system's registry on Linux.
+#ifndef _WIN32
+
 namespace {
 
 // A view whose profile choice answers as a scripted user would.
@@ -64,32 +94,6 @@ constexpr const char* kBookmarkList =
     "[HKEY_CURRENT_USER\\Software\\Netscape\\Netscape Navigator\\Bookmark List]\n";
 
 }  // namespace
-
-TEST(CommandLine, FindsSwitchesAsTheWindowsProgramDid) {
-    struct {
-        std::vector<const char*> args;
-        const char* pszName;
-        bool bFound;
-        const char* pszValue;
-    } const cases[] = {
-        {{"p", "-NS", "a.htm"}, "NS", true, "a.htm"},
-        {{"p", "/ns", "a.htm"}, "NS", true, "a.htm"},
-        {{"p", "-Log"}, "log", true, "kept"},  // last argument: value unchanged
-        {{"p", "--log", "x"}, "log", false, ""},
-        {{"p", "-NS", "first", "-NS", "second"}, "NS", true, "first"},
-        {{"p", "-NS", "-log"}, "NS", true, "-log"},
-        {{"p"}, "NS", false, ""},
-        {{"p", "NS", "x"}, "NS", false, ""},
-    };
-    for (const auto& c : cases) {
-        SetProcessArguments(static_cast<int>(c.args.size()), c.args.data());
-        std::string strValue = "kept";
-        EXPECT_EQ(GetCommandLineOption(c.pszName, strValue, nullptr), c.bFound)
-            << c.args[1 % c.args.size()];
-        EXPECT_EQ(strValue, c.pszValue);
-    }
-    SetProcessArguments(0, nullptr);
-}
 
 TEST_F(DiscoveryTest, FindsTheFavoritesAndLogsEveryProbe) {
     setenv("TAVREL_FAV_DIR", m_dir.Path().c_str(), 1);
@@ -227,7 +231,7 @@ TEST_F(DiscoveryTest, ProfileDirectoriesAreExpandedAndJoinedOnce) {
     ASSERT_TRUE(GetProfileDirRoot(m_registry, "exp", strDir));
     EXPECT_EQ(strDir, m_dir / "profiles/exp/");
     EXPECT_EQ(ProfileBookmarkFile(strDir), m_dir / "profiles/exp/BOOKMARK.HTM");
-    EXPECT_EQ(FillUserList(m_registry, GetPosixFileSystem()), std::vector<std::string>{"exp"});
+    EXPECT_EQ(FillUserList(m_registry, GetFileSystem()), std::vector<std::string>{"exp"});
 }
 
 TEST_F(DiscoveryTest, ProbesCommunicator45WhenNothingElseIsFound) {
@@ -348,3 +352,5 @@ TEST_F(DiscoveryTest, ChosenStoresAndHomeFilesComeAfterTheRegistry) {
             << strLog;
     }
 }
+
+#endif

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <random>
 #include <unordered_map>
 
+#include "platform/Path.h"
 #include "tests/TestSupport.h"
 
 using namespace std::string_literals;
@@ -239,7 +242,8 @@ TEST(NetscapeFileTest, Fixtures) {
         view.ReadNetscapeFile();
         ASSERT_GE(view.m_bookmarks.GetSize(), 1);
         const CBookmark* pRoot = view.BookmarkAt(0);
-        EXPECT_EQ(pRoot->m_strName + "|" + pRoot->m_strURL, "|/fav/Netscape Bookmarks");
+        EXPECT_EQ(pRoot->m_strName + "|" + pRoot->m_strURL,
+                  "|" + JoinPath("/fav", "Netscape Bookmarks"));
         EXPECT_EQ(pRoot->m_nFlags, BMF_FOLDER | BMF_NETSCAPE);
         EXPECT_EQ(pRoot->m_pFolder, nullptr);
         EXPECT_TRUE(view.m_strNSHeader.ends_with(c.strHeadEnd)) << view.m_strNSHeader;
@@ -266,7 +270,7 @@ TEST(NetscapePresenceTest, ReadOnlyWhenIndicatedAndOpen) {
         view.m_strNSHeader = "old";
         view.ReadNetscapeFile();
         ASSERT_EQ(view.m_bookmarks.GetSize(), c.bRead ? 7 : 1);
-        EXPECT_EQ(view.BookmarkAt(0)->m_strURL, "/fav/Netscape Bookmarks");
+        EXPECT_EQ(view.BookmarkAt(0)->m_strURL, JoinPath("/fav", "Netscape Bookmarks"));
         EXPECT_EQ(view.m_strNSHeader.starts_with("<!DOCTYPE"), c.bRead);
         EXPECT_EQ(view.m_missingCalls, c.bRead ? std::vector<std::uint32_t>{}
                                                : std::vector<std::uint32_t>{STORE_NETSCAPE});
@@ -356,7 +360,7 @@ void ExpectMissing(const CTestView& view, const std::string& strWhat) {
     EXPECT_EQ(view.m_nMissing, STORE_NETSCAPE) << strWhat;
     EXPECT_EQ(view.m_missingCalls, std::vector<std::uint32_t>{STORE_NETSCAPE}) << strWhat;
     ASSERT_EQ(view.m_bookmarks.GetSize(), 1) << strWhat;
-    EXPECT_EQ(view.BookmarkAt(0)->m_strURL, "/fav/Netscape Bookmarks") << strWhat;
+    EXPECT_EQ(view.BookmarkAt(0)->m_strURL, JoinPath("/fav", "Netscape Bookmarks")) << strWhat;
     EXPECT_EQ(view.m_strNSHeader, "") << strWhat;
 }
 
@@ -458,6 +462,8 @@ TEST(NetscapeLimitsTest, HeadSize) {
     }
 }
 
+// The peak memory of a process is read through getrusage, which Windows lacks.
+#ifndef _WIN32
 // Peak resident memory of the process so far, in KiB.
 long PeakMemoryKiB() {
     rusage usage{};
@@ -479,6 +485,7 @@ TEST(NetscapeLimitsTest, HugeLineIsNotReadWhole) {
     ExpectMissing(view, "zeros");
     EXPECT_LT(PeakMemoryKiB() - nBefore, 200 * 1024);
 }
+#endif
 
 // A bookmark line as Save writes it, with the attributes, name and end given.
 std::string SavedMark(const std::string& strIndent, const std::string& strURL, CTime tAdded,

@@ -264,6 +264,8 @@ TEST_F(RealWorldSaveTest, UnchangedSaveKeepsAttributesAndDescriptions) {
         SCOPED_TRACE(strFile);
         fs::create_directories(m_dir / "profile");
         fs::copy_file(entry.path(), m_strNS);
+        // The samples are read-only, and Windows removes no read-only file.
+        fs::permissions(m_strNS, fs::perms::owner_write, fs::perm_options::add);
         Import();
         const std::vector<std::string> extras = Extras(m_view);
         const std::string strSaved = SaveTwiceUnchanged(strFile);
@@ -333,7 +335,7 @@ TEST_F(RealWorldTest, SingleShortcutFiles) {
             EXPECT_EQ(expected.has_value(),
                       strName != "mac-cr-only-1.url" && strName != "win10-idlist-first-1.url");
             CTextFileReader reader;
-            ASSERT_TRUE(GetPosixFileSystem().OpenTextFile(entry.path().string(), reader));
+            ASSERT_TRUE(GetFileSystem().OpenTextFile(entry.path().string(), reader));
             std::string strURL;
             EXPECT_EQ(CTVLDlgBase::ReadShortcut(reader, strURL), expected.has_value()) << strName;
             EXPECT_EQ(strURL, expected.value_or("")) << strName;

@@ -141,12 +141,12 @@ protected:
         if (m_bHadTZ) {
             UseTimeZone(m_strTZ.c_str());
         } else {
-            unsetenv("TZ");
+            UnsetEnv("TZ");
             tzset();
         }
     }
     static void UseTimeZone(const char* pszTZ) {
-        setenv("TZ", pszTZ, 1);
+        SetEnv("TZ", pszTZ);
         tzset();
     }
     bool m_bHadTZ = false;

@@ -113,8 +113,14 @@ private:
             {"Mail", "Mail"},
             {"Mail/Old.Box", "Old"}};
         static const char* const kNetscapeFolders[] = {"", "Work", "News", "Mail"};
+#ifdef _WIN32
+        // Windows file names hold no quotation marks.
+        static const char* const kQuoted = "say 'hi' ";
+#else
+        static const char* const kQuoted = "say \"hi\" ";
+#endif
         static const char* const kNames[] = {
-            "news", "Mail ", "Fish & Chips ", "v1.2 notes ", "\xC3\xA9t\xC3\xA9 ", "say \"hi\" "};
+            "news", "Mail ", "Fish & Chips ", "v1.2 notes ", "\xC3\xA9t\xC3\xA9 ", kQuoted};
         static const char* const kExtensions[] = {".url", ".url", ".URL", ".Url"};
         // After each shape once, mostly bookmarks held once in a store.
         static const EShape kLater[] = {FAV,      FAV,          FAV,         NS,   NS,

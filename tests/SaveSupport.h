@@ -36,7 +36,7 @@ public:
 class CUtcGuard {
 public:
     CUtcGuard() {
-        setenv("TZ", "UTC", 1);
+        SetEnv("TZ", "UTC");
         tzset();
     }
     ~CUtcGuard() { tzset(); }
@@ -53,11 +53,12 @@ inline std::string Shortcut(const std::string& strURL) {
     return "[InternetShortcut]\r\nURL=" + strURL + "\r\n";
 }
 
-// Every file and directory below a directory, with the bytes of the files.
+// Every file and directory below a directory, named with "/" on every
+// system, with the bytes of the files.
 inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& dir) {
     std::map<std::string, std::string> entries;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
-        entries[std::filesystem::relative(entry.path(), dir).string()] =
+        entries[std::filesystem::relative(entry.path(), dir).generic_string()] =
             entry.is_directory() ? "<dir>" : ReadFileBytes(entry.path().string());
     }
     return entries;

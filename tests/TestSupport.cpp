@@ -2,15 +2,30 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+// Only the C run-time: windows.h and platform/Registry.h both name HKEY.
+#include <direct.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <sys/utime.h>
+#else
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/Path.h"
 
 std::vector<CBookmark*> CTestView::Bookmarks() const {
     std::vector<CBookmark*> result;
@@ -32,28 +47,68 @@ CBookmark* CTestView::Named(const std::string& strName) const {
 }
 
 CTempDir::CTempDir() {
+#ifdef _WIN32
+    // No mkdtemp: names are tried until one is new.
+    static unsigned s_nCount = 0;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int nTry = 0; nTry < 100; ++nTry) {
+        const std::filesystem::path path =
+            base / ("tavrel-test-" + std::to_string(_getpid()) + "-" + std::to_string(++s_nCount));
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) {
+            m_path = path;
+            return;
+        }
+        if (error) {
+            break;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+#else
     std::string strTemplate =
         (std::filesystem::temp_directory_path() / "tavrel-test-XXXXXX").string();
     if (mkdtemp(strTemplate.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
     m_path = strTemplate;
+#endif
 }
 
 CTempDir::~CTempDir() {
     std::error_code ec;
+#ifdef _WIN32
+    // Windows removes no read-only file.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::error_code ignored;
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+#endif
     std::filesystem::remove_all(m_path, ec);
 }
 
 void CTempDir::Write(const std::string& strRel, const std::string& strBytes) const {
+#ifdef _WIN32
+    // By the C run-time's narrow calls, which read names in the program's
+    // code page, as the program's own calls do; std::filesystem reads a
+    // narrow name in another encoding.
+    const std::string strPath = *this / strRel;
+    for (std::size_t n = strPath.find(kPathSep, m_path.string().size() + 1); n != std::string::npos;
+         n = strPath.find(kPathSep, n + 1)) {
+        _mkdir(strPath.substr(0, n).c_str());
+    }
+    std::ofstream out(strPath, std::ios::binary);
+#else
     const auto path = m_path / strRel;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);
+#endif
     out << strBytes;
 }
 
 bool CFailingFileSystem::ListDirectory(const std::string& strDir, CDirListing& listing) {
-    if (m_failPaths.count(strDir) != 0 || !GetPosixFileSystem().ListDirectory(strDir, listing)) {
+    if (m_failPaths.count(strDir) != 0 || !GetFileSystem().ListDirectory(strDir, listing)) {
         return false;
     }
     if (m_bDropTimes) {
@@ -68,7 +123,7 @@ bool CFailingFileSystem::ListDirectory(const std::string& strDir, CDirListing& l
 
 bool CFailingFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
                                       std::uint64_t nMaxSize, CFileStamp* pStamp) {
-    return !Fails(strPath) && GetPosixFileSystem().OpenTextFile(strPath, reader, nMaxSize, pStamp);
+    return !Fails(strPath) && GetFileSystem().OpenTextFile(strPath, reader, nMaxSize, pStamp);
 }
 
 namespace {
@@ -114,7 +169,7 @@ public:
                                 bool& bCreateFailed) override {
         std::string strPath = m_strRoot;
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            strPath += "/" + parts[i];
+            strPath += kPathSep + parts[i];
             if (m_fs.Fails(strPath)) {
                 const std::vector<std::string> above(parts.begin(),
                                                      parts.begin() + static_cast<long>(i));
@@ -143,9 +198,9 @@ private:
     bool Fails(const std::vector<std::string>& dirParts, const std::string& strName) const {
         std::string strPath = m_strRoot;
         for (const std::string& strPart : dirParts) {
-            strPath += "/" + strPart;
+            strPath += kPathSep + strPart;
         }
-        return m_fs.Fails(strPath + "/" + strName);
+        return m_fs.Fails(strPath + kPathSep + strName);
     }
 
     const CFailingFileSystem& m_fs;
@@ -159,13 +214,40 @@ std::unique_ptr<CFileReplacement> CFailingFileSystem::BeginReplace(const std::st
     if (Fails(strPath)) {
         return nullptr;
     }
-    auto pInner = GetPosixFileSystem().BeginReplace(strPath);
+    auto pInner = GetFileSystem().BeginReplace(strPath);
     return pInner ? std::make_unique<CFailingReplacement>(*this, std::move(pInner)) : nullptr;
 }
 
 std::unique_ptr<CDirectoryTree> CFailingFileSystem::OpenTree(const std::string& strRoot) {
-    auto pInner = Fails(strRoot) ? nullptr : GetPosixFileSystem().OpenTree(strRoot);
+    auto pInner = Fails(strRoot) ? nullptr : GetFileSystem().OpenTree(strRoot);
     return pInner ? std::make_unique<CFailingTree>(*this, strRoot, std::move(pInner)) : nullptr;
+}
+
+void SetEnv(const std::string& strName, const std::string& strValue) {
+#ifdef _WIN32
+    // The C run-time passes the change on to the system's environment.
+    _putenv_s(strName.c_str(), strValue.c_str());
+#else
+    setenv(strName.c_str(), strValue.c_str(), 1);
+#endif
+}
+
+void UnsetEnv(const std::string& strName) {
+#ifdef _WIN32
+    _putenv_s(strName.c_str(), "");
+#else
+    unsetenv(strName.c_str());
+#endif
+}
+
+bool SetFileTimes(const std::string& strPath, std::int64_t tAccessed, std::int64_t tModified) {
+#ifdef _WIN32
+    __utimbuf64 times{tAccessed, tModified};
+    return _utime64(strPath.c_str(), &times) == 0;
+#else
+    const timespec times[2] = {{tAccessed, 0}, {tModified, 0}};
+    return utimensat(AT_FDCWD, strPath.c_str(), times, 0) == 0;
+#endif
 }
 
 CEnvironmentGuard::CEnvironmentGuard(std::vector<std::string> names) {
@@ -180,9 +262,9 @@ CEnvironmentGuard::CEnvironmentGuard(std::vector<std::string> names) {
 CEnvironmentGuard::~CEnvironmentGuard() {
     for (const auto& [strName, value] : m_saved) {
         if (value) {
-            setenv(strName.c_str(), value->c_str(), 1);
+            SetEnv(strName, *value);
         } else {
-            unsetenv(strName.c_str());
+            UnsetEnv(strName);
         }
     }
 }
@@ -195,20 +277,29 @@ CCurrentDirGuard::~CCurrentDirGuard() {
     std::filesystem::current_path(m_previous);
 }
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace {
 
-// Keeps every test away from the real home directory and registry file.
+// Keeps every test away from the real home directory and registry file (on
+// Windows the user's profile, where the registry's shell folders lead).
 class CIsolatedEnvironment : public testing::Environment {
 public:
     void SetUp() override {
         m_pHome = std::make_unique<CTempDir>();
-        setenv("HOME", m_pHome->Path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (*m_pHome / "config").c_str(), 1);
-        setenv("TAVREL_REGISTRY", (*m_pHome / "registry.reg").c_str(), 1);
+        SetEnv("HOME", m_pHome->Path().string());
+#ifdef _WIN32
+        SetEnv("USERPROFILE", m_pHome->Path().string());
+#else
+        SetEnv("XDG_CONFIG_HOME", *m_pHome / "config");
+        SetEnv("TAVREL_REGISTRY", *m_pHome / "registry.reg");
+#endif
     }
-    void TearDown() override { m_pHome.reset(); }
+    void TearDown() override {
+        m_pHome.reset();
+    }
 
 private:
     std::unique_ptr<CTempDir> m_pHome;
@@ -233,6 +324,109 @@ std::string CRun::LastErrLine() const {
     const std::size_t n = s.rfind('\n');
     return s.substr(n == std::string::npos ? 0 : n + 1);
 }
+
+#ifdef _WIN32
+
+namespace {
+
+// One argument as the started program's C run-time splits its command line:
+// quoted when it holds a blank or a quote, backslashes before a quote doubled.
+std::string QuoteArgument(const std::string& strArg) {
+    if (!strArg.empty() && strArg.find_first_of(" \t\n\v\"") == std::string::npos) {
+        return strArg;
+    }
+    std::string strOut = "\"";
+    std::size_t nBackslashes = 0;
+    for (const char c : strArg) {
+        if (c == '\\') {
+            ++nBackslashes;
+            continue;
+        }
+        strOut.append(c == '"' ? nBackslashes * 2 + 1 : nBackslashes, '\\');
+        nBackslashes = 0;
+        strOut += c;
+    }
+    strOut.append(nBackslashes * 2, '\\');
+    return strOut + "\"";
+}
+
+// The variable's name as the system compares names, without regard to case;
+// names such as "=C:" begin with the sign.
+std::string NameKey(const std::string& strAssignment) {
+    std::string strName = strAssignment.substr(0, strAssignment.find('=', 1));
+    for (char& c : strName) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return strName;
+}
+
+std::vector<const char*> Pointers(const std::vector<std::string>& strings) {
+    std::vector<const char*> result;
+    for (const std::string& str : strings) {
+        result.push_back(str.c_str());
+    }
+    result.push_back(nullptr);
+    return result;
+}
+
+}  // namespace
+
+CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
+            const std::vector<std::string>& extraEnv) {
+    const std::string strOut = dir / "stdout.txt";
+    const std::string strErr = dir / "stderr.txt";
+    std::vector<std::string> argStrings = {QuoteArgument(TAVREL_CLI)};
+    for (const std::string& strArg : args) {
+        argStrings.push_back(QuoteArgument(strArg));
+    }
+    // As on Linux the first assignment of a name counts; the later ones are
+    // left out, the system's block holding each name once.
+    const std::string strHome = dir / "home";
+    std::vector<std::string> assignments = {"TZ=UTC", "HOME=" + strHome, "USERPROFILE=" + strHome};
+    assignments.insert(assignments.end(), extraEnv.begin(), extraEnv.end());
+    for (char** pp = _environ; *pp != nullptr; ++pp) {
+        assignments.emplace_back(*pp);
+    }
+    std::set<std::string> names;
+    std::vector<std::string> envStrings;
+    for (const std::string& strAssignment : assignments) {
+        if (names.insert(NameKey(strAssignment)).second) {
+            envStrings.push_back(strAssignment);
+        }
+    }
+    const std::vector<const char*> argv = Pointers(argStrings);
+    const std::vector<const char*> envp = Pointers(envStrings);
+    // The program gets this process's descriptors 0 to 2: 1 and 2 lead to the
+    // files while it runs.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int nMode = _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY;
+    const int fdOut = _open(strOut.c_str(), nMode, _S_IREAD | _S_IWRITE);
+    const int fdErr = _open(strErr.c_str(), nMode, _S_IREAD | _S_IWRITE);
+    const int fdKeptOut = _dup(1);
+    const int fdKeptErr = _dup(2);
+    CRun run;
+    if (fdOut >= 0 && fdErr >= 0 && fdKeptOut >= 0 && fdKeptErr >= 0 && _dup2(fdOut, 1) != -1 &&
+        _dup2(fdErr, 2) != -1) {
+        run.nStatus = static_cast<int>(_spawnve(_P_WAIT, TAVREL_CLI, argv.data(), envp.data()));
+    }
+    for (const auto& [fdKept, fdStd] : {std::pair{fdKeptOut, 1}, std::pair{fdKeptErr, 2}}) {
+        if (fdKept >= 0) {
+            _dup2(fdKept, fdStd);
+            _close(fdKept);
+        }
+    }
+    for (const int fd : {fdOut, fdErr}) {
+        if (fd >= 0) {
+            _close(fd);
+        }
+    }
+    run.strOut = ReadFileBytes(strOut);
+    run.strErr = ReadFileBytes(strErr);
+    return run;
+}
+
+#else
 
 pid_t StartCli(const std::string& strDir, const std::vector<std::string>& args,
                const std::string& strOut, const std::string& strErr,
@@ -286,6 +480,13 @@ CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
     return run;
 }
 
+#endif
+
+std::string NativePath(std::string strPath) {
+    std::replace(strPath.begin(), strPath.end(), '/', kPathSep);
+    return strPath;
+}
+
 std::string ReadFileBytes(const std::string& strPath) {
     std::ifstream in(strPath, std::ios::binary);
     std::ostringstream out;
@@ -294,7 +495,7 @@ std::string ReadFileBytes(const std::string& strPath) {
 }
 
 std::string FixturePath(const std::string& strRel) {
-    return std::string(TAVREL_FIXTURE_DIR) + "/" + strRel;
+    return JoinPath(TAVREL_FIXTURE_DIR, strRel);
 }
 
 std::string RealWorldDir() {

@@ -2,7 +2,9 @@
 // a file system that can be told to fail.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "catalogue/TVLDlgBase.h"
+#include "platform/Path.h"
 
 // The view's hooks, recorded instead of shown.
 class CTestView : public CTVLDlgBase {
@@ -33,6 +36,9 @@ public:
     CBookmark* Named(const std::string& strName) const;
 };
 
+// The path with each "/" written as the system's separator.
+std::string NativePath(std::string strPath);
+
 // A fresh directory below the system's temporary directory, removed at the end.
 class CTempDir {
 public:
@@ -41,7 +47,10 @@ public:
     CTempDir(const CTempDir&) = delete;
     CTempDir& operator=(const CTempDir&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
-    std::string operator/(const std::string& strRel) const { return (m_path / strRel).string(); }
+    // With the system's separator, as the program joins paths.
+    std::string operator/(const std::string& strRel) const {
+        return JoinPath(m_path.string(), NativePath(strRel));
+    }
     // Writes bytes exactly as given, creating the parent directories.
     void Write(const std::string& strRel, const std::string& strBytes) const;
 
@@ -70,25 +79,35 @@ public:
                       CFileStamp* pStamp) override;
     std::int64_t CurrentTime() override { return m_tNow; }
     bool IsDirectory(const std::string& strPath) override {
-        return !Fails(strPath) && GetPosixFileSystem().IsDirectory(strPath);
+        return !Fails(strPath) && GetFileSystem().IsDirectory(strPath);
     }
     bool CanOpen(const std::string& strPath, bool bWrite) override {
-        return !Fails(strPath) && GetPosixFileSystem().CanOpen(strPath, bWrite);
+        return !Fails(strPath) && GetFileSystem().CanOpen(strPath, bWrite);
     }
     EFileResult StampFile(const std::string& strPath, CFileStamp& stamp) override {
-        return Fails(strPath) ? FILE_FAILED : GetPosixFileSystem().StampFile(strPath, stamp);
+        return Fails(strPath) ? FILE_FAILED : GetFileSystem().StampFile(strPath, stamp);
     }
     std::unique_ptr<CFileReplacement> BeginReplace(const std::string& strPath) override;
     EFileResult KeepCopy(const std::string& strFrom, const std::string& strTo) override {
         return m_bFailKeepCopy || Fails(strTo) ? FILE_FAILED
-                                               : GetPosixFileSystem().KeepCopy(strFrom, strTo);
+                                               : GetFileSystem().KeepCopy(strFrom, strTo);
     }
     bool RemoveFile(const std::string& strPath) override {
-        return !Fails(strPath) && GetPosixFileSystem().RemoveFile(strPath);
+        return !Fails(strPath) && GetFileSystem().RemoveFile(strPath);
     }
     std::unique_ptr<CDirectoryTree> OpenTree(const std::string& strRoot) override;
     bool Fails(const std::string& strPath) const { return m_failPaths.count(strPath) != 0; }
 };
+
+// Sets a variable for this process and the programs it starts, as std::getenv
+// and, on Windows, the system's calls read it. On Windows an empty value
+// removes the variable.
+void SetEnv(const std::string& strName, const std::string& strValue);
+void UnsetEnv(const std::string& strName);
+
+// Sets the access and modification times of a file, in seconds since 1970;
+// false when they cannot be set. Windows sets none on a directory this way.
+bool SetFileTimes(const std::string& strPath, std::int64_t tAccessed, std::int64_t tModified);
 
 // Restores the named environment variables when it goes out of scope.
 class CEnvironmentGuard {
@@ -120,15 +139,18 @@ struct CRun {
     std::string LastErrLine() const;
 };
 
+#ifndef _WIN32
 // Starts tavrel-cli with its home, settings and registry file in strDir and its
 // output going to the two files; -1 when it cannot be started.
 pid_t StartCli(const std::string& strDir, const std::vector<std::string>& args,
                const std::string& strOut, const std::string& strErr,
                const std::vector<std::string>& extraEnv = {});
+#endif
 
 // Runs tavrel-cli with its output caught in files of dir. Its environment has
-// TZ=UTC and a home and registry file of its own in dir, so that no store is
-// found unless named, and the extra variables given.
+// TZ=UTC and a home and registry file of its own in dir (on Windows a user
+// profile there instead of the registry file), so that no store is found
+// unless named, and the extra variables given.
 CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
             const std::vector<std::string>& extraEnv = {});
 
