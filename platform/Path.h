@@ -1,6 +1,8 @@
 // Path helpers that stand in for the Windows path conventions.
 #pragma once
 
+#include <cstdio>
+#include <ctime>
 #include <string>
 
 #ifdef _WIN32
@@ -26,4 +28,18 @@ inline std::string JoinPath(const std::string& strDir, const std::string& strNam
 // of either platform, nor lead to the folder itself or its parent.
 inline bool IsPlainName(const std::string& strName) {
     return strName.find_first_of("/\\") == std::string::npos && strName != "." && strName != "..";
+}
+
+// A name for a file of our own beside others in a directory, new at each
+// call: hidden, and unlike any name a user gives.
+inline std::string TempNameBeside(const std::string& strBeside, unsigned long nProcess) {
+    static unsigned s_nCounter = 0;
+    const auto nNoise = static_cast<unsigned long>(std::time(nullptr)) ^ (nProcess << 16) ^
+                        (++s_nCounter * 2654435761u);
+    char szSuffix[32];
+    std::snprintf(szSuffix, sizeof szSuffix, ".tavrel-%08lx", nNoise & 0xFFFFFFFFul);
+    std::string strName(1, '.');
+    strName.append(strBeside, 0, 200);
+    strName += szSuffix;
+    return strName;
 }

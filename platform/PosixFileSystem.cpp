@@ -116,19 +116,6 @@ bool IsSingleName(const std::string& strName) {
     return !strName.empty() && IsPlainName(strName) && strName.find('\0') == std::string::npos;
 }
 
-// A name for a file of our own beside others in a directory.
-std::string TempName(const std::string& strBeside) {
-    static unsigned s_nCounter = 0;
-    const auto nNoise = static_cast<unsigned long>(std::time(nullptr)) ^
-                        (static_cast<unsigned long>(getpid()) << 16) ^ (++s_nCounter * 2654435761u);
-    char szSuffix[32];
-    std::snprintf(szSuffix, sizeof szSuffix, ".tavrel-%08lx", nNoise & 0xFFFFFFFFul);
-    std::string strName(1, '.');
-    strName += strBeside.substr(0, 200);
-    strName += szSuffix;
-    return strName;
-}
-
 // Renames without replacing: FILE_EXISTS when the new name is taken. File
 // systems without the flag get a hard link and an unlink instead.
 EFileResult RenameNoReplace(int nFromDir, const char* pszFrom, int nToDir, const char* pszTo) {
@@ -226,7 +213,7 @@ bool CPosixReplacement::Begin(const std::string& strPath) {
     // old one's owner and mode; a new one gets the usual mode at once.
     // The name is ours to remove only once we made the file.
     for (int nTry = 0; nTry < 100 && m_file.Get() < 0; ++nTry) {
-        const std::string strTemp = TempName(m_strName);
+        const std::string strTemp = TempNameBeside(m_strName, getpid());
         m_file.Reset(openat(m_dir.Get(), strTemp.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             m_bReplaces ? 0600 : 0666));

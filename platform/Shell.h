@@ -20,6 +20,13 @@
 // run, 8 when memory or processes run short.
 void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> done);
 
+#ifdef _WIN32
+// One argument as the C run-time of a started program splits its command
+// line: quoted when it holds a blank or a quote, backslashes before a quote
+// doubled, so that the program gets exactly this text.
+std::string QuoteArgument(const std::string& strArg);
+#endif
+
 // Starts a program with exactly these arguments (argument 0 included), without
 // a shell and without waiting. Its environment is this program's, with the
 // NAME=value assignments of env set (on Linux). False when it could not be

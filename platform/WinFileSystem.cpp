@@ -235,20 +235,6 @@ bool IsSingleName(const std::string& strName) {
            strName.back() != '.' && strName.back() != ' ';
 }
 
-// A name for a file of our own beside others in a directory.
-std::string TempName(const std::string& strBeside) {
-    static unsigned s_nCounter = 0;
-    const auto nNoise = static_cast<unsigned long>(std::time(nullptr)) ^
-                        (static_cast<unsigned long>(GetCurrentProcessId()) << 16) ^
-                        (++s_nCounter * 2654435761u);
-    char szSuffix[32];
-    std::snprintf(szSuffix, sizeof szSuffix, ".tavrel-%08lx", nNoise & 0xFFFFFFFFul);
-    std::string strName(1, '.');
-    strName += strBeside.substr(0, 200);
-    strName += szSuffix;
-    return strName;
-}
-
 class CWinReplacement : public CFileReplacement {
 public:
     ~CWinReplacement() override {
@@ -317,7 +303,7 @@ bool CWinReplacement::Begin(const std::string& strPath) {
     const std::string strDir = m_strTarget.substr(0, nSep + 1);
     const std::string strName = m_strTarget.substr(nSep + 1);
     for (int nTry = 0; nTry < 100; ++nTry) {
-        const std::string strTemp = strDir + TempName(strName);
+        const std::string strTemp = strDir + TempNameBeside(strName, GetCurrentProcessId());
         m_file.Reset(CreateExclusive(strTemp));
         if (m_file.IsValid()) {
             m_strTemp = strTemp;
@@ -385,7 +371,8 @@ EFileResult RenameCase(const std::string& strFrom, const std::string& strTo) {
     const std::size_t nSep = strFrom.find_last_of('\\');
     const std::string strDir = strFrom.substr(0, nSep + 1);
     for (int nTry = 0; nTry < 100; ++nTry) {
-        const std::string strTemp = strDir + TempName(strFrom.substr(nSep + 1));
+        const std::string strTemp =
+            strDir + TempNameBeside(strFrom.substr(nSep + 1), GetCurrentProcessId());
         if (!MoveFileExA(strFrom.c_str(), strTemp.c_str(), 0)) {
             if (IsExistsError(GetLastError())) {
                 continue;

@@ -15,9 +15,20 @@ namespace {
 
 constexpr int kOutOfMemory = 8;
 
-// One argument as the C run-time of the started program splits its command
-// line: quoted when it holds a blank or a quote, backslashes before a quote
-// doubled, so that the program gets exactly this text.
+int RunOpenAction(const std::string& strFile) {
+    // The open action may hand the URL on through COM or DDE.
+    const HRESULT hrInit =
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const auto nResult = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        GetDesktopWindow(), "open", strFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (SUCCEEDED(hrInit)) {
+        CoUninitialize();
+    }
+    return nResult > 32 ? 33 : static_cast<int>(nResult);
+}
+
+}  // namespace
+
 std::string QuoteArgument(const std::string& strArg) {
     if (!strArg.empty() && strArg.find_first_of(" \t\n\v\"") == std::string::npos) {
         return strArg;
@@ -36,20 +47,6 @@ std::string QuoteArgument(const std::string& strArg) {
     strOut.append(nBackslashes * 2, '\\');
     return strOut + "\"";
 }
-
-int RunOpenAction(const std::string& strFile) {
-    // The open action may hand the URL on through COM or DDE.
-    const HRESULT hrInit =
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const auto nResult = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        GetDesktopWindow(), "open", strFile.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (SUCCEEDED(hrInit)) {
-        CoUninitialize();
-    }
-    return nResult > 32 ? 33 : static_cast<int>(nResult);
-}
-
-}  // namespace
 
 void ShellOpenAsync(const std::string& strFile, std::function<void(int nCode)> done) {
     try {

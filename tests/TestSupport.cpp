@@ -26,6 +26,7 @@
 #include <stdexcept>
 
 #include "platform/Path.h"
+#include "platform/Shell.h"
 
 std::vector<CBookmark*> CTestView::Bookmarks() const {
     std::vector<CBookmark*> result;
@@ -328,27 +329,6 @@ std::string CRun::LastErrLine() const {
 #ifdef _WIN32
 
 namespace {
-
-// One argument as the started program's C run-time splits its command line:
-// quoted when it holds a blank or a quote, backslashes before a quote doubled.
-std::string QuoteArgument(const std::string& strArg) {
-    if (!strArg.empty() && strArg.find_first_of(" \t\n\v\"") == std::string::npos) {
-        return strArg;
-    }
-    std::string strOut = "\"";
-    std::size_t nBackslashes = 0;
-    for (const char c : strArg) {
-        if (c == '\\') {
-            ++nBackslashes;
-            continue;
-        }
-        strOut.append(c == '"' ? nBackslashes * 2 + 1 : nBackslashes, '\\');
-        nBackslashes = 0;
-        strOut += c;
-    }
-    strOut.append(nBackslashes * 2, '\\');
-    return strOut + "\"";
-}
 
 // The variable's name as the system compares names, without regard to case;
 // names such as "=C:" begin with the sign.
