@@ -298,6 +298,13 @@ TEST_F(ShortcutWriteTest, FailuresNameThePath) {
     EXPECT_EQ(m_view.m_messages,
               std::vector<std::string>{"Cannot create the file \"" + m_dir / "gone" + "\""});
     EXPECT_FALSE(std::filesystem::exists(m_dir / "gone"));
+#ifdef _WIN32
+    // Not even its drive is there: the message names the drive.
+    m_view.m_messages.clear();
+    m_view.m_strFavorites = "Q:\\Users\\me\\Favorites";
+    EXPECT_FALSE(Write(Add(m_view, "x", m_pWork, BMF_NETSCAPE, "u")));
+    EXPECT_EQ(m_view.m_messages, std::vector<std::string>{"Cannot create the file \"Q:\""});
+#endif
 }
 
 // The example of the HTML export, with edge cases: a case variant of a folder
