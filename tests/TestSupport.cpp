@@ -18,12 +18,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/Path.h"
 #include "platform/Shell.h"
@@ -349,6 +353,38 @@ std::vector<const char*> Pointers(const std::vector<std::string>& strings) {
     return result;
 }
 
+// Runs tavrel-cli.exe to its end with its output in the two files; its exit
+// status, or -1 with nError set when it could not be started.
+int RunRedirected(const std::vector<const char*>& argv, const std::vector<const char*>& envp,
+                  const std::string& strOut, const std::string& strErr, int& nError) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int nMode = _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY;
+    const int fdOut = _open(strOut.c_str(), nMode, _S_IREAD | _S_IWRITE);
+    const int fdErr = _open(strErr.c_str(), nMode, _S_IREAD | _S_IWRITE);
+    const int fdKeptOut = _dup(1);
+    const int fdKeptErr = _dup(2);
+    int nStatus = -1;
+    errno = 0;
+    if (fdOut >= 0 && fdErr >= 0 && fdKeptOut >= 0 && fdKeptErr >= 0 && _dup2(fdOut, 1) != -1 &&
+        _dup2(fdErr, 2) != -1) {
+        nStatus = static_cast<int>(_spawnve(_P_WAIT, TAVREL_CLI, argv.data(), envp.data()));
+    }
+    nError = errno;
+    for (const auto& [fdKept, fdStd] : {std::pair{fdKeptOut, 1}, std::pair{fdKeptErr, 2}}) {
+        if (fdKept >= 0) {
+            _dup2(fdKept, fdStd);
+            _close(fdKept);
+        }
+    }
+    for (const int fd : {fdOut, fdErr}) {
+        if (fd >= 0) {
+            _close(fd);
+        }
+    }
+    return nStatus;
+}
+
 }  // namespace
 
 CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
@@ -378,31 +414,19 @@ CRun RunCli(const CTempDir& dir, const std::vector<std::string>& args,
     const std::vector<const char*> envp = Pointers(envStrings);
     // The program gets this process's descriptors 0 to 2: 1 and 2 lead to the
     // files while it runs.
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int nMode = _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY;
-    const int fdOut = _open(strOut.c_str(), nMode, _S_IREAD | _S_IWRITE);
-    const int fdErr = _open(strErr.c_str(), nMode, _S_IREAD | _S_IWRITE);
-    const int fdKeptOut = _dup(1);
-    const int fdKeptErr = _dup(2);
+    // Wine now and then refuses a start or the output files a moment after
+    // the run before; a program that was not started is started again.
     CRun run;
-    if (fdOut >= 0 && fdErr >= 0 && fdKeptOut >= 0 && fdKeptErr >= 0 && _dup2(fdOut, 1) != -1 &&
-        _dup2(fdErr, 2) != -1) {
-        run.nStatus = static_cast<int>(_spawnve(_P_WAIT, TAVREL_CLI, argv.data(), envp.data()));
-    }
-    for (const auto& [fdKept, fdStd] : {std::pair{fdKeptOut, 1}, std::pair{fdKeptErr, 2}}) {
-        if (fdKept >= 0) {
-            _dup2(fdKept, fdStd);
-            _close(fdKept);
+    int nError = 0;
+    for (int nTry = 0; nTry < 5 && run.nStatus == -1; ++nTry) {
+        if (nTry > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
-    }
-    for (const int fd : {fdOut, fdErr}) {
-        if (fd >= 0) {
-            _close(fd);
-        }
+        run.nStatus = RunRedirected(argv, envp, strOut, strErr, nError);
     }
     run.strOut = ReadFileBytes(strOut);
-    run.strErr = ReadFileBytes(strErr);
+    run.strErr = run.nStatus == -1 ? "not started: " + std::string(std::strerror(nError))
+                                   : ReadFileBytes(strErr);
     return run;
 }
 
