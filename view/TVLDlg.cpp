@@ -572,8 +572,12 @@ void CTVLDlg::OnOpenNetscapeFile() {
     }
     // The directory and the name, as GTK's dialog gives them also when its
     // path was set before it was shown.
-    m_strChosenNSFile =
+    const std::string strFile =
         TextToBytes(wxFileName(dlg.GetDirectory(), dlg.GetFilename()).GetFullPath(), false);
+    if (!MayDropUnsavedChanges()) {
+        return;
+    }
+    m_strChosenNSFile = strFile;
     m_bChosenNSWins = true;
     WriteSettingString("Settings", "NetscapeFile", m_strChosenNSFile);
     ReadChosenStores();
@@ -589,18 +593,22 @@ void CTVLDlg::OnChooseFavorites() {
 }
 
 void CTVLDlg::UseFavoritesFolder(const std::string& strDir) {
+    if (!MayDropUnsavedChanges()) {
+        return;
+    }
     m_strChosenFavorites = strDir;
     m_bChosenFavoritesWin = true;
     WriteSettingString("Settings", "FavoritesFolder", m_strChosenFavorites);
     ReadChosenStores();
 }
 
+bool CTVLDlg::MayDropUnsavedChanges() {
+    return !HasUnsavedChanges() ||
+           wxMessageBox("Your changes are not saved. Read the bookmarks again without them?",
+                        LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) == wxYES;
+}
+
 void CTVLDlg::ReadChosenStores() {
-    if (HasUnsavedChanges() &&
-        wxMessageBox("Your changes are not saved. Read the bookmarks again without them?",
-                     LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) != wxYES) {
-        return;
-    }
     // Both boxes as before any store was found missing.
     m_checkExplorer->Show();
     m_checkExplorer->Enable();

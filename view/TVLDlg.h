@@ -65,7 +65,8 @@ public:
     void CopySelectionToClipboard();
     // Asks for a file name and writes the selected rows as a bookmark file.
     void OnCreateHtmlFile();
-    // Ask for a store, remember it in the settings and read the stores again.
+    // Ask for a store, then, unless that would drop changes the user wants to
+    // keep, remember it in the settings and read the stores again.
     void OnOpenNetscapeFile();
     void OnChooseFavorites();
     void UseFavoritesFolder(const std::string& strDir);
@@ -87,8 +88,10 @@ private:
     void ResizeList(int cx, int cy);
     void FindBrowser();
     void SetStatusPane(int nPane, int nValue);
-    // Reads the stores again after the user chose one, unless that would
-    // drop changes the user wants to keep.
+    // Whether the stores may be read again: there is no unsaved removal or
+    // rename, or the user says the changes may go.
+    bool MayDropUnsavedChanges();
+    // Reads the stores again after the user chose one.
     void ReadChosenStores();
 
     CStatusDlg* m_pStatusDlg = nullptr;

@@ -420,13 +420,16 @@ TEST_F(AppTest, NoStoreFoundLetsTheUserChooseThemAndRemembersTheChoice) {
     EXPECT_EQ(Rows().GetItemCount(), 10);
     EXPECT_TRUE(m_pView->m_checkExplorer->IsShown());
     EXPECT_EQ(m_pView->m_nMissing, 0u);
-    // A pending removal is not dropped without asking.
+    // A pending removal is not dropped without asking; kept, it keeps the
+    // stores as they were chosen, now and at the next start.
     Select({0});
     Command(ID_BOOKMARKS_REMOVE);
+    m_dir.Write("stores/other.htm", ReadFileBytes(m_dir / "stores/bookmark.htm"));
     wxTEST_DIALOG(Command(ID_BOOKMARKS_OPEN_NETSCAPE),
-                  wxExpectModal<wxFileDialog>(m_dir / "stores/bookmark.htm"),
+                  wxExpectModal<wxFileDialog>(m_dir / "stores/other.htm"),
                   CExpectDialog<wxMessageDialog>([](wxMessageDialog&) { return wxID_NO; }));
     EXPECT_EQ(Rows().GetItemCount(), 9);
+    EXPECT_EQ(m_pView->m_strChosenNSFile, m_dir / "stores/bookmark.htm");
     Close();
 
     Start();
