@@ -5,11 +5,17 @@
 
 namespace {
 
+// The base directory variables hold absolute paths only; a relative one is
+// not valid and is passed over.
+bool IsAbsolute(const std::string& strDir) {
+    return !strDir.empty() && strDir[0] == '/';
+}
+
 // The user's own directory of a kind: the variable, else HOME and the default
 // below it ("XDG_CONFIG_HOME", "/.config").
 std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
     const std::string strHome = GetEnv(pszHomeVar);
-    return strHome.empty() ? GetEnv("HOME") + pszHomeDefault : strHome;
+    return IsAbsolute(strHome) ? strHome : GetEnv("HOME") + pszHomeDefault;
 }
 
 }  // namespace
@@ -28,14 +34,17 @@ std::vector<std::string> SplitDirs(const std::string& strList) {
 
 std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
                                  const char* pszDirsVar, const char* pszDirsDefault) {
-    const std::string strHome = XdgUserDir(pszHomeVar, pszHomeDefault);
-    std::string strDirs = GetEnv(pszDirsVar);
-    if (strDirs.empty()) {
-        strDirs = pszDirsDefault;
+    std::vector<std::string> dirs{XdgUserDir(pszHomeVar, pszHomeDefault)};
+    for (const std::string& strDir : SplitDirs(GetEnv(pszDirsVar))) {
+        if (IsAbsolute(strDir)) {
+            dirs.push_back(strDir);
+        }
     }
-    std::vector<std::string> dirs{strHome};
-    for (const std::string& strDir : SplitDirs(strDirs)) {
-        dirs.push_back(strDir);
+    // A list without a valid directory counts as not set.
+    if (dirs.size() == 1) {
+        for (const std::string& strDir : SplitDirs(pszDirsDefault)) {
+            dirs.push_back(strDir);
+        }
     }
     return dirs;
 }

@@ -150,6 +150,9 @@ TEST(RegistryFile, IsFoundThroughTheEnvironment) {
     EXPECT_EQ(RegistryFilePath(), "/cfg/tavrel/registry.reg");
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(RegistryFilePath(), "/home/u/.config/tavrel/registry.reg");
+    // A relative base directory is not valid: the default takes its place.
+    setenv("XDG_CONFIG_HOME", "cfg", 1);
+    EXPECT_EQ(RegistryFilePath(), "/home/u/.config/tavrel/registry.reg");
 }
 
 TEST(RegistryFile, ExpandsKnownEnvironmentReferencesOnly) {

@@ -65,6 +65,30 @@ TEST_F(ShellTest, TheUsersDefaultForHtmlWinsAndItsProgramIsFoundInPath) {
     EXPECT_EQ(strProgram, m_dir / "bin/webby");
 }
 
+// Base directories named by relative paths are not valid: they are passed
+// over, even when the working directory holds what they name.
+TEST_F(ShellTest, RelativeBaseDirectoriesArePassedOver) {
+    const CEnvironmentGuard home({"HOME"});
+    setenv("HOME", (m_dir / "home").c_str(), 1);
+    const CCurrentDirGuard cwd;
+    Program("webby");
+    Program("other");
+    Entry("share", "webby.desktop", "webby %u");
+    Entry("share", "other.desktop", "other %u");
+    const std::string strOther = "[Default Applications]\ntext/html=other.desktop\n";
+    cwd.Dir().Write("rel/mimeapps.list", strOther);
+    cwd.Dir().Write("relhome/mimeapps.list", strOther);
+    m_dir.Write("etc/mimeapps.list", "[Default Applications]\ntext/html=webby.desktop\n");
+    setenv("XDG_CONFIG_HOME", "relhome", 1);
+    setenv("XDG_CONFIG_DIRS", ("rel:" + m_dir / "etc").c_str(), 1);
+    std::string strProgram;
+    EXPECT_GT(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 32);
+    EXPECT_EQ(strProgram, m_dir / "bin/webby");
+    // Only relative ones: as if the list were not set.
+    setenv("XDG_CONFIG_DIRS", "rel", 1);
+    EXPECT_EQ(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 31);
+}
+
 TEST_F(ShellTest, NoAssociationMissingFileOrOtherTypeFail) {
     std::string strProgram = "kept";
     EXPECT_EQ(FindAssociatedProgram(m_dir / "page.HTM", strProgram), 31);
