@@ -574,13 +574,7 @@ void CTVLDlg::OnOpenNetscapeFile() {
     // path was set before it was shown.
     const std::string strFile =
         TextToBytes(wxFileName(dlg.GetDirectory(), dlg.GetFilename()).GetFullPath(), false);
-    if (!MayDropUnsavedChanges()) {
-        return;
-    }
-    m_strChosenNSFile = strFile;
-    m_bChosenNSWins = true;
-    WriteSettingString("Settings", "NetscapeFile", m_strChosenNSFile);
-    ReadChosenStores();
+    UseChosenStore(m_strChosenNSFile, m_bChosenNSWins, "NetscapeFile", strFile);
 }
 
 void CTVLDlg::OnChooseFavorites() {
@@ -593,22 +587,19 @@ void CTVLDlg::OnChooseFavorites() {
 }
 
 void CTVLDlg::UseFavoritesFolder(const std::string& strDir) {
-    if (!MayDropUnsavedChanges()) {
+    UseChosenStore(m_strChosenFavorites, m_bChosenFavoritesWin, "FavoritesFolder", strDir);
+}
+
+void CTVLDlg::UseChosenStore(std::string& strChosen, bool& bChosenWins, const char* pszEntry,
+                             const std::string& strPath) {
+    if (HasUnsavedChanges() &&
+        wxMessageBox("Your changes are not saved. Read the bookmarks again without them?",
+                     LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) != wxYES) {
         return;
     }
-    m_strChosenFavorites = strDir;
-    m_bChosenFavoritesWin = true;
-    WriteSettingString("Settings", "FavoritesFolder", m_strChosenFavorites);
-    ReadChosenStores();
-}
-
-bool CTVLDlg::MayDropUnsavedChanges() {
-    return !HasUnsavedChanges() ||
-           wxMessageBox("Your changes are not saved. Read the bookmarks again without them?",
-                        LoadResString(ID_APP_TITLE), wxYES_NO | wxICON_EXCLAMATION, this) == wxYES;
-}
-
-void CTVLDlg::ReadChosenStores() {
+    strChosen = strPath;
+    bChosenWins = true;
+    WriteSettingString("Settings", pszEntry, strPath);
     // Both boxes as before any store was found missing.
     m_checkExplorer->Show();
     m_checkExplorer->Enable();

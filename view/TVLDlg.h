@@ -88,11 +88,11 @@ private:
     void ResizeList(int cx, int cy);
     void FindBrowser();
     void SetStatusPane(int nPane, int nValue);
-    // Whether the stores may be read again: there is no unsaved removal or
-    // rename, or the user says the changes may go.
-    bool MayDropUnsavedChanges();
-    // Reads the stores again after the user chose one.
-    void ReadChosenStores();
+    // Unless that would drop a removal or rename the user wants to keep:
+    // takes the chosen store, remembers it under pszEntry of the settings and
+    // reads the stores again.
+    void UseChosenStore(std::string& strChosen, bool& bChosenWins, const char* pszEntry,
+                        const std::string& strPath);
 
     CStatusDlg* m_pStatusDlg = nullptr;
 
