@@ -152,18 +152,6 @@ std::string IniValue(const CIniFile& ini, const std::string& strGroup, const std
     return value == group->second.end() ? "" : value->second;
 }
 
-std::vector<std::string> SplitList(const std::string& strList) {
-    std::vector<std::string> items;
-    std::stringstream stream(strList);
-    std::string strItem;
-    while (std::getline(stream, strItem, ';')) {
-        if (!strItem.empty()) {
-            items.push_back(strItem);
-        }
-    }
-    return items;
-}
-
 // The escapes of a string value; others stay as written, for the quoting
 // rules of Exec to read.
 std::string UnescapeValue(const std::string& str) {
@@ -314,7 +302,7 @@ std::vector<std::string> ConfigDirs() {
 // another directory are left out.
 std::vector<std::string> CurrentDesktops() {
     std::vector<std::string> names;
-    for (std::string strName : SplitDirs(GetEnv("XDG_CURRENT_DESKTOP"))) {
+    for (std::string strName : SplitList(GetEnv("XDG_CURRENT_DESKTOP"), ':')) {
         bool bValid = true;
         for (char& c : strName) {
             bValid =
@@ -410,7 +398,7 @@ bool FindHandler(const std::string& strType, CExecCommand& command, std::string&
     }
     std::set<std::string> removed;
     const auto tryIds = [&](const std::string& strIds, bool bFiltered) {
-        for (const std::string& strId : SplitList(strIds)) {
+        for (const std::string& strId : SplitList(strIds, ';')) {
             if ((!bFiltered || removed.count(strId) == 0) &&
                 LoadEntry(strId, command, strProgram)) {
                 return true;
@@ -428,7 +416,7 @@ bool FindHandler(const std::string& strType, CExecCommand& command, std::string&
             continue;
         }
         for (const std::string& strId :
-             SplitList(IniValue(list.ini, "Removed Associations", strType))) {
+             SplitList(IniValue(list.ini, "Removed Associations", strType), ';')) {
             removed.insert(strId);
         }
         if (tryIds(IniValue(list.ini, "Added Associations", strType), true)) {
@@ -562,7 +550,7 @@ std::string SearchPath(const std::string& strName) {
     if (strName.find('/') != std::string::npos) {
         return IsExecutableFile(strName) ? strName : "";
     }
-    for (const std::string& strDir : SplitDirs(GetEnv("PATH"))) {
+    for (const std::string& strDir : SplitList(GetEnv("PATH"), ':')) {
         const std::string strPath = strDir + "/" + strName;
         if (IsExecutableFile(strPath)) {
             return strPath;

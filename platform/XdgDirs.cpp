@@ -20,29 +20,29 @@ std::string XdgUserDir(const char* pszHomeVar, const char* pszHomeDefault) {
 
 }  // namespace
 
-std::vector<std::string> SplitDirs(const std::string& strList) {
-    std::vector<std::string> dirs;
+std::vector<std::string> SplitList(const std::string& strList, char cSep) {
+    std::vector<std::string> items;
     std::stringstream stream(strList);
-    std::string strDir;
-    while (std::getline(stream, strDir, ':')) {
-        if (!strDir.empty()) {
-            dirs.push_back(strDir);
+    std::string strItem;
+    while (std::getline(stream, strItem, cSep)) {
+        if (!strItem.empty()) {
+            items.push_back(strItem);
         }
     }
-    return dirs;
+    return items;
 }
 
 std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
                                  const char* pszDirsVar, const char* pszDirsDefault) {
     std::vector<std::string> dirs{XdgUserDir(pszHomeVar, pszHomeDefault)};
-    for (const std::string& strDir : SplitDirs(GetEnv(pszDirsVar))) {
+    for (const std::string& strDir : SplitList(GetEnv(pszDirsVar), ':')) {
         if (IsAbsolute(strDir)) {
             dirs.push_back(strDir);
         }
     }
     // A list without a valid directory counts as not set.
     if (dirs.size() == 1) {
-        for (const std::string& strDir : SplitDirs(pszDirsDefault)) {
+        for (const std::string& strDir : SplitList(pszDirsDefault, ':')) {
             dirs.push_back(strDir);
         }
     }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// A list of directories separated by ":", without empty entries.
-std::vector<std::string> SplitDirs(const std::string& strList);
+// The entries of a list separated by cSep (":" for directories), without
+// empty ones.
+std::vector<std::string> SplitList(const std::string& strList, char cSep);
 // An XDG base directory list, most important first: the user's own directory,
 // then the system's (the list variable, else its default).
 std::vector<std::string> XdgDirs(const char* pszHomeVar, const char* pszHomeDefault,
