@@ -55,7 +55,7 @@ public:
 private:
     // SameName never holds between names whose keys differ.
     static std::string NameKey(std::string_view strName) {
-        return FoldedLower(TextAsUtf8(strName));
+        return FoldedLower(IsValidUtf8(strName) ? strName : TextAsUtf8(strName));
     }
     // SameURL never holds between URLs whose keys differ.
     static std::string UrlKey(std::string_view strURL) {
