@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 namespace {
 
@@ -241,54 +240,56 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     }
     // The shell sort's comparisons reach into scattered records; a rank per
     // element, from one n log n sort, gives the same signs, so the shell sort
-    // makes the same moves on the ranks alone.
-    std::vector<int> order(m_data.size());
-    std::iota(order.begin(), order.end(), 0);
-    // String keys are folded once, so that ranking compares plain bytes side
-    // by side instead of folding scattered records at every comparison.
-    const bool bStrings = std::all_of(pKeys, pKeys + nKeys,
-                                      [](const SortKey& key) { return key.nType == KEY_STRING; });
-    std::vector<std::string> folded;
-    if (bStrings) {
-        folded.reserve(m_data.size() * static_cast<std::size_t>(nKeys));
-        for (const CObject* p : m_data) {
-            for (int k = 0; k < nKeys; ++k) {
-                const auto& str = *static_cast<const std::string*>(pKeys[k].pfnMember(p));
-                folded.push_back(m_bNoCase ? FoldedLower(str) : str);
+    // makes the same moves on the ranks alone. Each rank sits above its
+    // element's index in one number.
+    std::vector<std::uint64_t> ranked(m_data.size());
+    {
+        // The first 24 bytes of a string key, laid out side by side, decide
+        // most comparisons without reaching into the records.
+        struct CPrefixed {
+            std::uint64_t words[3];
+            int nIndex;
+        };
+        const bool bString = pKeys[0].nType == KEY_STRING;
+        std::vector<CPrefixed> keys(m_data.size());
+        for (int i = 0; i < n; ++i) {
+            CPrefixed& key = keys[static_cast<std::size_t>(i)];
+            key = CPrefixed{{0, 0, 0}, i};
+            if (bString) {
+                const auto& str = *static_cast<const std::string*>(pKeys[0].pfnMember(GetAt(i)));
+                for (std::size_t w = 0; w < 3; ++w) {
+                    key.words[w] = FoldedWord(str, 8 * w, m_bNoCase);
+                }
             }
         }
-    }
-    const auto rankCompare = [&](int a, int b) {
-        if (!bStrings) {
-            return compare(a, b);
-        }
-        const std::string* pa = &folded[static_cast<std::size_t>(a) * nKeys];
-        const std::string* pb = &folded[static_cast<std::size_t>(b) * nKeys];
-        for (int k = 0; k < nKeys; ++k) {
-            const int r = pa[k].compare(pb[k]);
-            if (r != 0) {
-                return r < 0 ? -1 : 1;
+        const auto order = [&](const CPrefixed& a, const CPrefixed& b) {
+            for (std::size_t w = 0; w < 3; ++w) {
+                if (a.words[w] != b.words[w]) {
+                    return a.words[w] < b.words[w] ? -1 : 1;
+                }
             }
+            return compare(a.nIndex, b.nIndex);
+        };
+        std::sort(keys.begin(), keys.end(),
+                  [&](const CPrefixed& a, const CPrefixed& b) { return order(a, b) < 0; });
+        std::uint64_t nRank = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            nRank += i > 0 && order(keys[i - 1], keys[i]) != 0 ? 1 : 0;
+            ranked[static_cast<std::size_t>(keys[i].nIndex)] =
+                (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
         }
-        return 0;
-    };
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return rankCompare(a, b) < 0; });
-    std::vector<std::pair<int, CObject*>> ranked(m_data.size());
-    int nRank = 0;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        nRank += i > 0 && rankCompare(order[i - 1], order[i]) != 0 ? 1 : 0;
-        ranked[static_cast<std::size_t>(order[i])] = {nRank, GetAt(order[i])};
     }
     shellSort(
         [&ranked](int a, int b) {
-            const int ra = ranked[static_cast<std::size_t>(a)].first;
-            const int rb = ranked[static_cast<std::size_t>(b)].first;
+            const std::uint64_t ra = ranked[static_cast<std::size_t>(a)] >> 32;
+            const std::uint64_t rb = ranked[static_cast<std::size_t>(b)] >> 32;
             return ra < rb ? -1 : (ra > rb ? 1 : 0);
         },
         [&ranked](int a, int b) {
             std::swap(ranked[static_cast<std::size_t>(a)], ranked[static_cast<std::size_t>(b)]);
         });
+    const std::vector<CObject*> original(m_data);
     for (std::size_t i = 0; i < m_data.size(); ++i) {
-        m_data[i] = ranked[i].second;
+        m_data[i] = original[ranked[i] & 0xFFFFFFFFu];
     }
 }

@@ -23,3 +23,12 @@ std::string FoldedLower(std::string_view str) {
     }
     return strFolded;
 }
+
+std::uint64_t FoldedWord(std::string_view str, std::size_t nOffset, bool bFold) {
+    std::uint64_t n = 0;
+    for (std::size_t i = nOffset; i < nOffset + 8; ++i) {
+        const char c = i < str.size() ? str[i] : '\0';
+        n = (n << 8) | static_cast<unsigned char>(bFold ? FoldLower(c) : c);
+    }
+    return n;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,3 +24,8 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 // The text with A-Z folded, as a key that equals exactly where EqualNoCase does.
 std::string FoldedLower(std::string_view str);
+// Eight bytes of the text from nOffset on, A-Z folded unless bFold is false, as
+// a big-endian number with zeros past the text's end. Where two texts' numbers
+// differ, CompareNoCase (or a byte comparison) orders the texts as the
+// numbers; where they are equal, it has to look further.
+std::uint64_t FoldedWord(std::string_view str, std::size_t nOffset, bool bFold = true);
