@@ -1,4 +1,7 @@
 // Duplicate matching and the order of the list's rows.
+#include <algorithm>
+#include <cstdint>
+
 #include "catalogue/TVLDlgBase.h"
 #include "catalogue/TextCase.h"
 
@@ -14,6 +17,28 @@ bool IsSlash(char c) {
 const std::string& FolderName(const CBookmark* pMark) {
     static const std::string s_strEmpty;
     return pMark->m_pFolder != nullptr ? pMark->m_pFolder->m_strName : s_strEmpty;
+}
+
+// A row's value of one sort key as a number that orders as the key does.
+// Dates and browsers are exact. A text gives its first seven folded bytes and
+// its length up to 8: equal numbers below length 8 are equal texts, and at 8
+// only the rest of the texts can tell.
+std::uint64_t KeyValue(const CBookmark* pMark, int nColumn) {
+    const auto text = [](const std::string& str) {
+        return (FoldedWord(str, 0) & ~std::uint64_t{0xFF}) | std::min<std::size_t>(str.size(), 8);
+    };
+    switch (nColumn) {
+        case COL_NAME:
+            return text(pMark->m_strName);
+        case COL_FOLDER:
+            return text(FolderName(pMark));
+        case COL_DATE:
+            return static_cast<std::uint64_t>(pMark->m_tAdded) ^ (std::uint64_t{1} << 63);
+        case COL_BROWSER:
+            return pMark->Origin();
+        default:
+            return text(pMark->m_strURL);
+    }
 }
 
 }  // namespace
@@ -142,4 +167,44 @@ int CTVLDlgBase::CompareRows(const CBookmark* pA, const CBookmark* pB, const CTV
         }
     }
     return 0;
+}
+
+void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
+    // The first two keys are prepared once per row, side by side, so that most
+    // comparisons need not reach into the records; the rest go to CompareRows.
+    int nColumns[2] = {-1, -1};
+    for (int k = 0; k < 2 && g_sortKeys[k] >= 1 && g_sortKeys[k] <= COL_COUNT; ++k) {
+        nColumns[k] = g_sortKeys[k] - 1;
+    }
+    struct CRowKey {
+        std::uint64_t values[2];
+        CBookmark* pMark;
+    };
+    std::vector<CRowKey> keys(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        keys[i] = CRowKey{{0, 0}, rows[i]};
+        for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
+            const std::uint64_t nValue = KeyValue(rows[i], nColumns[k]);
+            // A descending key orders its values the other way round.
+            keys[i].values[k] = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
+        }
+    }
+    const auto equalIsExact = [&](int k, std::uint64_t nValue) {
+        const std::uint64_t nPlain = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
+        return nColumns[k] == COL_DATE || nColumns[k] == COL_BROWSER || (nPlain & 0xFF) < 8;
+    };
+    std::stable_sort(keys.begin(), keys.end(), [&](const CRowKey& a, const CRowKey& b) {
+        for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
+            if (a.values[k] != b.values[k]) {
+                return a.values[k] < b.values[k];
+            }
+            if (!equalIsExact(k, a.values[k])) {
+                break;
+            }
+        }
+        return CompareRows(a.pMark, b.pMark, this) < 0;
+    });
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = keys[i].pMark;
+    }
 }

@@ -195,12 +195,6 @@ void CTVLDlgBase::ClickColumn(int nColumn) {
     g_sortKeys[0] = nColumn + 1;
 }
 
-void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
-    std::stable_sort(rows.begin(), rows.end(), [this](const CBookmark* a, const CBookmark* b) {
-        return CompareRows(a, b, this) < 0;
-    });
-}
-
 std::string CTVLDlgBase::FormatDate(CTime t, const char* pszFormat) {
     std::tm tmLocal{};
     char szText[64];
