@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -57,6 +58,37 @@ struct CNetscapeCopy {
     CNetscapeExtra extra;
 };
 
+// Text that most records leave empty: one pointer until it is set, instead of
+// a whole string in every record.
+class CRareText {
+public:
+    CRareText() = default;
+    CRareText(const CRareText& other) { *this = other; }
+    CRareText(CRareText&&) noexcept = default;
+    CRareText& operator=(const CRareText& other) { return *this = other.str(); }
+    CRareText& operator=(CRareText&&) noexcept = default;
+    CRareText& operator=(std::string_view str) {
+        if (str.empty()) {
+            m_pText.reset();
+        } else {
+            m_pText = std::make_unique<std::string>(str);
+        }
+        return *this;
+    }
+
+    bool empty() const { return m_pText == nullptr; }
+    void clear() { m_pText.reset(); }
+    const std::string& str() const {
+        static const std::string s_strEmpty;
+        return m_pText != nullptr ? *m_pText : s_strEmpty;
+    }
+    operator const std::string&() const { return str(); }
+    friend bool operator==(const CRareText& a, std::string_view b) { return a.str() == b; }
+
+private:
+    std::unique_ptr<std::string> m_pText;
+};
+
 // One bookmark or folder of either browser's store.
 class CBookmark : public CObject {
 public:
@@ -65,12 +97,12 @@ public:
     CBookmark& operator=(const CBookmark& other);
 
     std::string m_strName;
-    std::string m_strURL;       // folders and roots: the directory path they stand for
-    std::string m_strOrigName;  // the name from before the first rename
+    std::string m_strURL;     // folders and roots: the directory path they stand for
+    CRareText m_strOrigName;  // the name from before the first rename
     // Favorites records: the name of the file or directory on disk, which the
     // title in m_strName does not tell (its extension, and for a record of
     // both stores possibly its letter case).
-    std::string m_strFileName;
+    CRareText m_strFileName;
     CTime m_tAdded = 0;
     CTime m_tVisited = 0;
     CTime m_tModified = 0;

@@ -273,7 +273,7 @@ TEST_F(FavoritesTest, KeepsTheNamesOnDisk) {
     std::vector<std::string> names;
     for (int i = 1; i < m_view.m_bookmarks.GetSize(); ++i) {
         const CBookmark* p = m_view.BookmarkAt(i);
-        names.push_back(p->m_strName + "=" + p->m_strFileName);
+        names.push_back(p->m_strName + "=" + p->m_strFileName.str());
     }
     EXPECT_EQ(Sorted(names), Sorted({"X=X.URL", "Work=Work.2000", "a.b=a.b.url", "plain=plain"}));
 }
