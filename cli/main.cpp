@@ -3,12 +3,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "catalogue/TVLDlgBase.h"
 #include "discovery/CommandLine.h"
+#include "platform/LocalTime.h"
 #include "platform/Path.h"
 
 namespace {
@@ -166,16 +168,59 @@ private:
     const CCliOptions& m_options;
 };
 
+// The date column's text. Rows come in date order mostly, so the text of
+// the last local day is kept together with the seconds it spans.
+class CDateText {
+public:
+    const std::string& Of(CTime t) {
+        if (t < m_tFrom || t > m_tTo) {
+            m_str = CTVLDlgBase::FormatDate(t, "%y-%m-%d");
+            m_tFrom = m_tTo = t;
+            std::tm tmAt{};
+            if (!m_str.empty() && LocalTime(t, tmAt)) {
+                // The day from 00:00:00 to 23:59:59 holds t only where the
+                // clock ran without a jump that day; otherwise t stays alone.
+                const CTime tFrom = t - (tmAt.tm_hour * 3600 + tmAt.tm_min * 60 + tmAt.tm_sec);
+                std::tm tmFrom{};
+                std::tm tmTo{};
+                if (LocalTime(tFrom, tmFrom) && LocalTime(tFrom + 86399, tmTo) &&
+                    tmFrom.tm_yday == tmAt.tm_yday && tmFrom.tm_year == tmAt.tm_year &&
+                    tmFrom.tm_hour == 0 && tmFrom.tm_min == 0 && tmFrom.tm_sec == 0 &&
+                    tmTo.tm_yday == tmAt.tm_yday && tmTo.tm_hour == 23 && tmTo.tm_min == 59 &&
+                    tmTo.tm_sec == 59) {
+                    m_tFrom = tFrom;
+                    m_tTo = tFrom + 86399;
+                }
+            }
+        }
+        return m_str;
+    }
+
+private:
+    CTime m_tFrom = 1;
+    CTime m_tTo = 0;
+    std::string m_str;
+};
+
 int RunList(CCliView& view, const CCliOptions& options) {
     int nTotal = 0;
     const std::vector<CBookmark*> rows =
         view.Rows(options.positional.empty() ? "" : options.positional[0], nTotal);
+    CDateText date;
     std::string strOut;
     for (const CBookmark* pRow : rows) {
-        for (int nCol = 0; nCol < COL_COUNT; ++nCol) {
-            strOut += CTVLDlgBase::GetColumnText(*pRow, nCol);
-            strOut += nCol + 1 < COL_COUNT ? '\t' : '\n';
+        strOut += pRow->m_strName;
+        strOut += '\t';
+        if (pRow->m_pFolder != nullptr) {
+            strOut += pRow->m_pFolder->m_strName;
         }
+        strOut += '\t';
+        strOut += date.Of(pRow->m_tAdded);
+        strOut += '\t';
+        strOut += CTVLDlgBase::BrowserText(*pRow);
+        strOut += '\t';
+        strOut += pRow->m_strURL;
+        strOut += '\n';
         if (strOut.size() >= (1u << 16)) {
             std::fwrite(strOut.data(), 1, strOut.size(), stdout);
             strOut.clear();
@@ -243,7 +288,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    CCliView view(options);
+    // The view is left to the end of the process: freeing a million records
+    // one by one would take as long as reading them.
+    static CCliView* s_pView = new CCliView(options);
+    CCliView& view = *s_pView;
     view.ImportBookmarks();
     if (options.strCommand == "list") {
         return RunList(view, options);
