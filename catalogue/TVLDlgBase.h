@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -71,7 +72,7 @@ extern std::FILE* g_pLogFile;
 class CTVLDlgBase {
 public:
     CTVLDlgBase();
-    virtual ~CTVLDlgBase() = default;
+    virtual ~CTVLDlgBase();
     CTVLDlgBase(const CTVLDlgBase&) = delete;
     CTVLDlgBase& operator=(const CTVLDlgBase&) = delete;
 
@@ -307,14 +308,20 @@ private:
     // that compare equal keep their catalogue order, so filtering the sorted
     // rows gives what sorting the filtered rows would.
     std::vector<CBookmark*> m_order;
+    // Rows of m_order removed since it was made, and how many.
+    std::vector<bool> m_rowGone;
+    std::size_t m_nGone = 0;
     bool m_bOrderValid = false;
-    bool m_bRowsRemoved = false;  // m_order still holds removed records
-    // The rows of the last few filters, most recent last: typing a letter
-    // only narrows the rows of the filter before it, and deleting it again
-    // finds them here.
+    bool m_bRowsRemoved = false;  // m_rowGone does not yet know of every removal
+    // The filter's texts of m_order's rows, made for the first filter.
+    struct CSearchText;
+    std::unique_ptr<CSearchText> m_pSearch;
+    // The rows of the last few filters, most recent last, as the ascending
+    // indices of their texts in m_pSearch: typing a letter only narrows the
+    // rows of the filter before it, and deleting it again finds them here.
     struct CFilterRows {
         std::string strFilter;
-        std::vector<CBookmark*> rows;
+        std::vector<std::uint32_t> texts;
     };
     std::vector<CFilterRows> m_filterRows;
 };
