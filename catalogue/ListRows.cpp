@@ -26,12 +26,23 @@ bool CListRows::SetColumnWidth(int nCol, int nWidth) {
     return true;
 }
 
+void CListRows::SetItems(const std::vector<std::intptr_t>& data) {
+    DeleteAllItems();
+    m_rows.resize(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        m_rows[i].lParam = data[i];
+    }
+}
+
 int CListRows::InsertItem(int nItem, std::intptr_t lParam) {
     if (nItem < 0) {
         return -1;
     }
     nItem = std::min(nItem, GetItemCount());
-    m_rows.insert(m_rows.begin() + nItem, CRow{lParam, 0, 0, {}});
+    m_rows.insert(m_rows.begin() + nItem, CRow{lParam, 0, 0});
+    if (!m_texts.empty()) {
+        m_texts.insert(m_texts.begin() + nItem, std::vector<std::string>());
+    }
     if (m_nFocused >= nItem) {
         ++m_nFocused;
     }
@@ -50,7 +61,10 @@ bool CListRows::SetItemText(int nItem, int nSubItem, const std::string& strText)
     if (!IsItem(nItem) || nSubItem < 0) {
         return false;
     }
-    std::vector<std::string>& texts = m_rows[static_cast<std::size_t>(nItem)].texts;
+    if (m_texts.empty()) {
+        m_texts.resize(m_rows.size());
+    }
+    std::vector<std::string>& texts = m_texts[static_cast<std::size_t>(nItem)];
     if (texts.size() <= static_cast<std::size_t>(nSubItem)) {
         texts.resize(static_cast<std::size_t>(nSubItem) + 1);
     }
@@ -62,12 +76,14 @@ std::string CListRows::GetItemText(int nItem, int nSubItem) const {
     if (!IsItem(nItem) || nSubItem < 0) {
         return {};
     }
-    const CRow& row = m_rows[static_cast<std::size_t>(nItem)];
-    if (row.texts.empty() && m_textCallback) {
-        return m_textCallback(row.lParam, nSubItem);
+    static const std::vector<std::string> s_none;
+    const std::vector<std::string>& texts =
+        m_texts.empty() ? s_none : m_texts[static_cast<std::size_t>(nItem)];
+    if (texts.empty() && m_textCallback) {
+        return m_textCallback(m_rows[static_cast<std::size_t>(nItem)].lParam, nSubItem);
     }
-    return static_cast<std::size_t>(nSubItem) < row.texts.size()
-               ? row.texts[static_cast<std::size_t>(nSubItem)]
+    return static_cast<std::size_t>(nSubItem) < texts.size()
+               ? texts[static_cast<std::size_t>(nSubItem)]
                : std::string();
 }
 
@@ -79,6 +95,9 @@ bool CListRows::DeleteItem(int nItem) {
         --m_nSelected;
     }
     m_rows.erase(m_rows.begin() + nItem);
+    if (!m_texts.empty()) {
+        m_texts.erase(m_texts.begin() + nItem);
+    }
     if (m_nFocused == nItem) {
         m_nFocused = -1;
     } else if (m_nFocused > nItem) {
@@ -89,6 +108,7 @@ bool CListRows::DeleteItem(int nItem) {
 
 void CListRows::DeleteAllItems() {
     m_rows.clear();
+    m_texts.clear();
     m_nSelected = 0;
     m_nFocused = -1;
 }
@@ -162,22 +182,36 @@ bool CListRows::SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort) {
         return false;
     }
     // The sort moves small pairs of item data and index; the rows follow once.
-    std::vector<std::pair<std::intptr_t, std::size_t>> order(m_rows.size());
+    std::vector<std::pair<std::intptr_t, std::size_t>> pairs(m_rows.size());
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        order[i] = {m_rows[i].lParam, i};
+        pairs[i] = {m_rows[i].lParam, i};
     }
-    std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+    std::stable_sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
         return pfnCompare(a.first, b.first, lParamSort) < 0;
     });
+    std::vector<std::size_t> order(pairs.size());
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        order[i] = pairs[i].second;
+    }
+    Reorder(order);
+    return true;
+}
+
+void CListRows::Reorder(const std::vector<std::size_t>& order) {
     std::vector<CRow> sorted;
     sorted.reserve(m_rows.size());
+    std::vector<std::vector<std::string>> texts;
+    texts.reserve(m_texts.size());
     m_nFocused = -1;
-    for (const auto& [lParam, nIndex] : order) {
+    for (const std::size_t nIndex : order) {
         if (m_rows[nIndex].nState & LVIS_FOCUSED) {
             m_nFocused = static_cast<int>(sorted.size());
         }
-        sorted.push_back(std::move(m_rows[nIndex]));
+        sorted.push_back(m_rows[nIndex]);
+        if (!m_texts.empty()) {
+            texts.push_back(std::move(m_texts[nIndex]));
+        }
     }
     m_rows.swap(sorted);
-    return true;
+    m_texts.swap(texts);
 }

@@ -46,6 +46,9 @@ public:
     int GetColumnWidth(int nCol) const;
     bool SetColumnWidth(int nCol, int nWidth);
 
+    // Replaces every row by rows of this item data, in this order, none
+    // selected or focused: a million rows are one copy.
+    void SetItems(const std::vector<std::intptr_t>& data);
     // Returns the new row's index, or -1. An index beyond the end appends.
     int InsertItem(int nItem, std::intptr_t lParam);
     int InsertItem(int nItem, const std::string& strText, std::intptr_t lParam);
@@ -69,18 +72,23 @@ public:
 
     // Rows that compare equal keep their order.
     bool SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort);
+    // Puts the rows in this order of their present indices, a permutation;
+    // states and texts go with their rows.
+    void Reorder(const std::vector<std::size_t>& order);
 
 private:
     struct CRow {
         std::intptr_t lParam = 0;
         unsigned nState = 0;
         int nImage = 0;
-        std::vector<std::string> texts;  // empty: the texts come from the callback
     };
     bool IsItem(int nItem) const { return nItem >= 0 && nItem < GetItemCount(); }
 
     std::vector<CListColumn> m_columns;
     std::vector<CRow> m_rows;
+    // Each row's own texts, once any row has one; a row without them takes
+    // its texts from the callback.
+    std::vector<std::vector<std::string>> m_texts;
     int m_nSelected = 0;
     int m_nFocused = -1;  // at most one row has the focus
 };

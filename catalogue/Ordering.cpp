@@ -170,6 +170,15 @@ int CTVLDlgBase::CompareRows(const CBookmark* pA, const CBookmark* pB, const CTV
 }
 
 void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
+    const std::vector<std::size_t> order = RowOrder(rows);
+    std::vector<CBookmark*> sorted(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        sorted[i] = rows[order[i]];
+    }
+    rows.swap(sorted);
+}
+
+std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& rows) const {
     // The first two keys are prepared once per row, side by side, so that most
     // comparisons need not reach into the records; the rest go to CompareRows.
     int nColumns[2] = {-1, -1};
@@ -178,11 +187,11 @@ void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
     }
     struct CRowKey {
         std::uint64_t values[2];
-        CBookmark* pMark;
+        std::size_t nIndex;
     };
     std::vector<CRowKey> keys(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        keys[i] = CRowKey{{0, 0}, rows[i]};
+        keys[i] = CRowKey{{0, 0}, i};
         for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
             const std::uint64_t nValue = KeyValue(rows[i], nColumns[k]);
             // A descending key orders its values the other way round.
@@ -202,9 +211,11 @@ void CTVLDlgBase::SortRowPointers(std::vector<CBookmark*>& rows) const {
                 break;
             }
         }
-        return CompareRows(a.pMark, b.pMark, this) < 0;
+        return CompareRows(rows[a.nIndex], rows[b.nIndex], this) < 0;
     });
+    std::vector<std::size_t> order(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        rows[i] = keys[i].pMark;
+        order[i] = keys[i].nIndex;
     }
+    return order;
 }

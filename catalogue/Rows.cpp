@@ -368,18 +368,23 @@ struct CTVLDlgBase::CSearchText {
 
 CTVLDlgBase::~CTVLDlgBase() = default;
 
-int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
-    if (!m_bOrderValid) {
-        InvalidateRowOrder();
-        for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
-            if (BookmarkAt(i)->IsRow()) {
-                m_order.push_back(BookmarkAt(i));
-            }
-        }
-        SortRowPointers(m_order);
-        m_rowGone.assign(m_order.size(), false);
-        m_bOrderValid = true;
+void CTVLDlgBase::MakeOrder() {
+    if (m_bOrderValid) {
+        return;
     }
+    InvalidateRowOrder();
+    for (int i = 0; i < m_bookmarks.GetSize(); ++i) {
+        if (BookmarkAt(i)->IsRow()) {
+            m_order.push_back(BookmarkAt(i));
+        }
+    }
+    SortRowPointers(m_order);
+    m_rowGone.assign(m_order.size(), false);
+    m_bOrderValid = true;
+}
+
+int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
+    MakeOrder();
     if (m_bRowsRemoved) {
         for (std::size_t i = 0; i < m_order.size(); ++i) {
             if (!m_rowGone[i] && !m_order[i]->IsRow()) {
@@ -466,6 +471,13 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
         }
     }
     return static_cast<int>(m_order.size() - m_nGone);
+}
+
+void CTVLDlgBase::PrepareFilter() {
+    MakeOrder();
+    if (!m_pSearch) {
+        m_pSearch = std::make_unique<CSearchText>(m_order);
+    }
 }
 
 bool CTVLDlgBase::Narrows(const std::string& strWider, const std::string& strNarrower) {

@@ -274,6 +274,9 @@ public:
     // row order. Returns the number of rows without the filter. The order of
     // all rows is kept between calls, so a new filter only picks from it.
     int SortedRows(std::vector<CBookmark*>& rows);
+    // Orders the rows and makes their search text where that is not done
+    // yet, so that the next filter need not; for a moment of idle time.
+    void PrepareFilter();
     // The catalogue, the sort keys or a name changed: the next SortedRows
     // orders the rows again.
     void InvalidateRowOrder();
@@ -284,6 +287,8 @@ public:
     void ClickColumn(int nColumn);
     // Orders rows with CompareRows, keeping rows that compare equal in their order.
     void SortRowPointers(std::vector<CBookmark*>& rows) const;
+    // The same order as the rows' indices: the first row's, then the second's.
+    std::vector<std::size_t> RowOrder(const std::vector<CBookmark*>& rows) const;
 
     static std::string GetColumnText(const CBookmark& bookmark, int nColumn);
     static std::string FormatDate(CTime t, const char* pszFormat);
@@ -295,6 +300,8 @@ private:
     // Whether every text that the narrower filter matches also matches the
     // wider one (both as held in m_szFilter).
     static bool Narrows(const std::string& strWider, const std::string& strNarrower);
+    // m_order of all rows, unless it is valid.
+    void MakeOrder();
     // The body of SaveChanges; false when the stores are not read again.
     bool WriteChanges();
 

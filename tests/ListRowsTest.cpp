@@ -121,4 +121,28 @@ TEST(ListRows, TakesTextsFromTheCallbackWhenARowStoresNone) {
     EXPECT_EQ(rows.GetItemText(0, 3), "7:3");
     EXPECT_EQ(rows.GetItemText(1, 0), "stored");
     EXPECT_EQ(rows.GetItemText(1, 1), "");
+    // Stored texts stay with their row as rows come and go around it.
+    rows.InsertItem(0, 9);
+    EXPECT_EQ(rows.GetItemText(0, 0), "9:0");
+    EXPECT_EQ(rows.GetItemText(2, 0), "stored");
+    rows.DeleteItem(1);
+    EXPECT_EQ(rows.GetItemText(1, 0), "stored");
+    EXPECT_EQ(rows.GetItemText(0, 0), "9:0");
+}
+
+TEST(ListRows, SetItemsReplacesEveryRowAndItsState) {
+    CListRows rows;
+    rows.InsertItem(0, "old", 1);
+    rows.SetItemState(0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    rows.m_textCallback = [](std::intptr_t lParam, int) { return std::to_string(lParam); };
+    rows.SetItems({5, 6, 7});
+    EXPECT_EQ(Data(rows), (std::vector<std::intptr_t>{5, 6, 7}));
+    EXPECT_EQ(rows.GetSelectedCount(), 0);
+    EXPECT_EQ(rows.GetFocusedItem(), -1);
+    EXPECT_EQ(rows.GetItemText(0, 0), "5");
+    rows.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(rows.GetNextItem(-1, LVNI_SELECTED), 2);
+    rows.SetItems({});
+    EXPECT_EQ(rows.GetItemCount(), 0);
+    EXPECT_EQ(rows.GetSelectedCount(), 0);
 }

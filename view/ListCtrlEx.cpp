@@ -206,6 +206,16 @@ void CListCtrlEx::DeleteAllItems() {
     ItemsChanged();
 }
 
+void CListCtrlEx::SetItems(const std::vector<std::intptr_t>& data) {
+    if (m_nEditItem >= 0) {
+        EndEditLabel(true);
+    }
+    m_rows.SetItems(data);
+    m_nAnchor = -1;
+    m_nTopItem = 0;
+    ItemsChanged();
+}
+
 bool CListCtrlEx::SetItemState(int nItem, unsigned nState, unsigned nMask) {
     if (!m_rows.SetItemState(nItem, nState, nMask)) {
         return false;
@@ -225,6 +235,12 @@ bool CListCtrlEx::SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort) {
     m_nAnchor = m_rows.GetFocusedItem();
     m_pBody->Refresh(false);
     return true;
+}
+
+void CListCtrlEx::Reorder(const std::vector<std::size_t>& order) {
+    m_rows.Reorder(order);
+    m_nAnchor = m_rows.GetFocusedItem();
+    m_pBody->Refresh(false);
 }
 
 void CListCtrlEx::EndUpdate() {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalogue/ListRows.h"
 
@@ -61,6 +62,8 @@ public:
 
     int InsertColumn(int nCol, const std::string& strTitle, int nWidth, int nFormat = LVCFMT_LEFT);
     bool SetColumnWidth(int nCol, int nWidth);
+    // All rows at once: these items, none selected, scrolled to the top.
+    void SetItems(const std::vector<std::intptr_t>& data);
     int InsertItem(int nItem, const std::string& strText, std::intptr_t lParam);
     int InsertItem(int nItem, std::intptr_t lParam);
     bool SetItemText(int nItem, int nSubItem, const std::string& strText);
@@ -68,6 +71,8 @@ public:
     void DeleteAllItems();
     bool SetItemState(int nItem, unsigned nState, unsigned nMask);
     bool SortItems(PFNLVCOMPARE pfnCompare, std::intptr_t lParamSort);
+    // The rows in this order of their present indices; see CListRows::Reorder.
+    void Reorder(const std::vector<std::size_t>& order);
     // Several inserts or deletes in a row: the scroll bars are set once at the end.
     void BeginUpdate() { ++m_nUpdateLock; }
     void EndUpdate();

@@ -33,12 +33,6 @@
 
 namespace {
 
-int CompareRowsOfView(std::intptr_t lParam1, std::intptr_t lParam2, std::intptr_t lParamSort) {
-    return CTVLDlgBase::CompareRows(reinterpret_cast<const CBookmark*>(lParam1),
-                                    reinterpret_cast<const CBookmark*>(lParam2),
-                                    reinterpret_cast<const CTVLDlgBase*>(lParamSort));
-}
-
 // The columns' titles, in column order.
 constexpr int kColumnTitles[COL_COUNT] = {IDS_COLUMN_NAME, IDS_COLUMN_FOLDER, IDS_COLUMN_DATE,
                                           IDS_COLUMN_BROWSER, IDS_COLUMN_URL};
@@ -262,22 +256,26 @@ void CTVLDlg::FindBrowser() {
 }
 
 void CTVLDlg::SortRows() {
-    m_list->SortItems(CompareRowsOfView,
-                      reinterpret_cast<std::intptr_t>(static_cast<CTVLDlgBase*>(this)));
+    const CListRows& rows = m_list->GetRows();
+    std::vector<CBookmark*> records(static_cast<std::size_t>(rows.GetItemCount()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i] = RecordOf(rows.GetItemData(static_cast<int>(i)));
+    }
+    m_list->Reorder(RowOrder(records));
+    CallAfter([this] { PrepareFilter(); });
 }
 
 void CTVLDlg::FillList() {
     wxBusyCursor wait;
     std::vector<CBookmark*> rows;
     const int nTotal = SortedRows(rows);
-    m_list->BeginUpdate();
-    m_list->DeleteAllItems();
-    int nRow = 0;
-    for (CBookmark* pMark : rows) {
-        m_list->InsertItem(nRow++, reinterpret_cast<std::intptr_t>(pMark));
-    }
-    m_nShown = nRow;
-    m_list->EndUpdate();
+    std::vector<std::intptr_t> data(rows.size());
+    std::transform(rows.begin(), rows.end(), data.begin(),
+                   [](CBookmark* pMark) { return reinterpret_cast<std::intptr_t>(pMark); });
+    m_list->SetItems(data);
+    m_nShown = static_cast<int>(rows.size());
+    // The filter's text of a new order is made once the window is idle.
+    CallAfter([this] { PrepareFilter(); });
     SetStatusPane(1, m_nShown);
     SetStatusPane(2, nTotal);
 }
