@@ -31,33 +31,6 @@ class CBookmark;
 // collide with a sibling's.
 using CKeyParts = std::unordered_map<const CBookmark*, std::string>;
 
-// What only the Netscape file carries for an entry. Names and URLs are held
-// as plain text; the file holds them as HTML text.
-struct CNetscapeExtra {
-    // The tag's other attributes as read, each after one blank.
-    std::string strAttributes;
-    // The <DD> text as read, its line breaks included.
-    std::string strDescription;
-    bool bDescription = false;
-    // A heading that had no ADD_DATE is written without one.
-    bool bNoDate = false;
-    // The name and URL as the file wrote them, where escaping the plain text
-    // would not give these bytes back; empty otherwise.
-    std::string strHtmlName;
-    std::string strHtmlURL;
-};
-
-// What a record held by both stores keeps of its Netscape copy when the
-// Favorites copy is the one shown: the Netscape file gets these back.
-struct CNetscapeCopy {
-    std::string strName;
-    std::string strURL;
-    CTime tAdded = 0;
-    CTime tVisited = 0;
-    CTime tModified = 0;
-    CNetscapeExtra extra;
-};
-
 // Text that most records leave empty: one pointer until it is set, instead of
 // a whole string in every record.
 class CRareText {
@@ -87,6 +60,33 @@ public:
 
 private:
     std::unique_ptr<std::string> m_pText;
+};
+
+// What only the Netscape file carries for an entry. Names and URLs are held
+// as plain text; the file holds them as HTML text.
+struct CNetscapeExtra {
+    // The tag's other attributes as read, each after one blank.
+    std::string strAttributes;
+    // The <DD> text as read, its line breaks included.
+    std::string strDescription;
+    bool bDescription = false;
+    // A heading that had no ADD_DATE is written without one.
+    bool bNoDate = false;
+    // The name and URL as the file wrote them, where escaping the plain text
+    // would not give these bytes back; empty otherwise.
+    CRareText strHtmlName;
+    CRareText strHtmlURL;
+};
+
+// What a record held by both stores keeps of its Netscape copy when the
+// Favorites copy is the one shown: the Netscape file gets these back.
+struct CNetscapeCopy {
+    std::string strName;
+    std::string strURL;
+    CTime tAdded = 0;
+    CTime tVisited = 0;
+    CTime tModified = 0;
+    CNetscapeExtra extra;
 };
 
 // One bookmark or folder of either browser's store.
