@@ -1,7 +1,7 @@
-// The window at 100,000 Netscape bookmarks and 10,000 Favorites (and at
-// 1,000,000 with --million): start-up to the filled and painted list, and one
-// typed filter character (filter, rows, order, counts, repaint). Needs a
-// display (run under xvfb-run).
+// The window at 100,000 Netscape bookmarks and 10,000 Favorites (other sizes
+// with --sizes=N,N,..., and 1,000,000 added with --million): start-up to the
+// filled and painted list, and one typed filter character (filter, rows,
+// order, counts, repaint). Needs a display (run under xvfb-run).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <wx/app.h>
@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,7 @@ void UseStores(int nNetscape) {
     if (!fs::exists(dir / "registry.reg")) {
         CStoreShape shape;
         shape.nNetscape = nNetscape;
-        shape.nFavorites = 10000;
+        shape.nFavorites = std::min(nNetscape / 10, 10000);
         shape.dShared = 0.5;
         fs::create_directories(dir);
         WriteNetscapeFile(dir / "bookmark.htm", shape);
@@ -152,15 +153,29 @@ void Register(int nNetscape) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --million adds the cases at 1,000,000 bookmarks (a 253 MB file, made once).
-    const auto pEnd = std::remove(argv + 1, argv + argc, std::string_view("--million"));
-    const bool bMillion = pEnd != argv + argc;
-    argc = static_cast<int>(pEnd - argv);
+    // --million adds the cases at 1,000,000 bookmarks (a 253 MB file, made
+    // once); --sizes=N,N,... runs these sizes instead of 100,000.
+    std::vector<int> sizes = {100000};
+    int nKept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view strArg = argv[i];
+        if (strArg == "--million") {
+            sizes.push_back(1000000);
+        } else if (strArg.rfind("--sizes=", 0) == 0) {
+            sizes.clear();
+            std::istringstream list{std::string(strArg.substr(8))};
+            for (std::string strSize; std::getline(list, strSize, ',');) {
+                sizes.push_back(std::atoi(strSize.c_str()));
+            }
+        } else {
+            argv[nKept++] = argv[i];
+        }
+    }
+    argc = nKept;
     argv[argc] = nullptr;
     benchmark::Initialize(&argc, argv);
-    Register(100000);
-    if (bMillion) {
-        Register(1000000);
+    for (const int nSize : sizes) {
+        Register(nSize);
     }
     CWxBench app(argc, argv);
     if (!app.IsOk()) {
