@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -69,6 +70,10 @@ void CBookmarkArray::RemoveAndDelete(int i) {
 }
 
 void CBookmarkArray::DeleteAll() {
+    // In the order of their addresses, which is about the order they were
+    // allocated in, the frees run through memory instead of jumping: several
+    // times faster for a million records.
+    std::sort(m_data.begin(), m_data.end(), std::less<CObject*>());
     for (CObject* p : m_data) {
         delete p;
     }
