@@ -153,18 +153,24 @@ void CTVLDlg::CreateControls() {
     m_list->SetTextCallback([](std::intptr_t lParam, int nColumn) {
         return GetColumnText(*RecordOf(lParam), nColumn);
     });
+    // While a Save or an import runs, the list's rows may point to records
+    // it has deleted; what is typed then is applied when it ends, which
+    // fills the list through the box's text.
     m_comboFilter->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-        if (!m_bSettingFilter) {
+        if (!m_bSettingFilter && m_nBusy == 0) {
             OnFilterEditChange();
         }
     });
     m_comboFilter->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) {
-        if (!m_bSettingFilter) {
+        if (!m_bSettingFilter && m_nBusy == 0) {
             OnFilterSelChange();
         }
     });
-    m_list->Bind(wxEVT_LISTEX_COLUMN_CLICK,
-                 [this](CListExEvent& event) { OnColumnClick(event.m_nColumn); });
+    m_list->Bind(wxEVT_LISTEX_COLUMN_CLICK, [this](CListExEvent& event) {
+        if (m_nBusy == 0) {
+            OnColumnClick(event.m_nColumn);
+        }
+    });
     m_list->Bind(wxEVT_LISTEX_CLICK, [this](CListExEvent&) { OnListClick(); });
     m_list->Bind(wxEVT_LISTEX_DBLCLK, [this](CListExEvent&) { OpenLink(false); });
     m_list->Bind(wxEVT_LISTEX_RCLICK, [this](CListExEvent&) { ShowContextMenu(); });
@@ -396,6 +402,7 @@ bool CTVLDlg::ChooseProfile(const std::vector<std::string>& users, int& nChosen)
 void CTVLDlg::ImportProgress(EImportStep step) {
     switch (step) {
         case IMPORT_START:
+            ++m_nBusy;
             m_tImportStart = std::chrono::steady_clock::now();
             m_bImportProgressShown = false;
             m_pStatusDlg = new CStatusDlg(nullptr);
@@ -421,6 +428,7 @@ void CTVLDlg::ImportProgress(EImportStep step) {
                 wxGetTopLevelParent(this)->Thaw();
             }
             wxEndBusyCursor();
+            --m_nBusy;
             break;
     }
 }
@@ -428,7 +436,9 @@ void CTVLDlg::ImportProgress(EImportStep step) {
 void CTVLDlg::OnSave() {
     m_tSaveStart = std::chrono::steady_clock::now();
     m_bProgressShown = false;
+    ++m_nBusy;
     SaveChanges();
+    --m_nBusy;
     if (m_pProgress != nullptr) {
         m_pProgress->Destroy();
         m_pProgress = nullptr;

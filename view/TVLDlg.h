@@ -103,6 +103,8 @@ private:
     wxString m_strImportStatus;
     // Set while the program itself changes the filter box.
     bool m_bSettingFilter = false;
+    // Above 0 while a Save or an import runs.
+    int m_nBusy = 0;
     // False once the view is gone; read on the window's thread only, by the
     // open action's late answers.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);

@@ -262,6 +262,22 @@ TEST_F(AppTest, TypingFiltersAndClicksBuildTheHistory) {
     EXPECT_EQ(History(), (std::vector<std::string>{"NEWS", "News", "a", "c", "b"}));
 }
 
+// What is typed while an import runs waits for its end, when the list is
+// filled through the box's text: until then its rows may point to records
+// that the import has deleted.
+TEST_F(AppTest, TypingWhileAnImportRunsIsAppliedWhenItEnds) {
+    Start();
+    m_pView->ImportProgress(IMPORT_START);
+    TypeFilter("mail");
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+    m_pView->ImportProgress(IMPORT_READ);
+    m_pView->RefillList();
+    m_pView->ImportProgress(IMPORT_DONE);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Post", "Inbox"}));
+    TypeFilter("");
+    EXPECT_EQ(Rows().GetItemCount(), 10);
+}
+
 TEST_F(AppTest, HeaderClicksChangeTheKeysAndKeepEachColumnsDirection) {
     Start();
     ClickHeader(COL_NAME);
