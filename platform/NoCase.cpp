@@ -1,5 +1,9 @@
 #include "platform/NoCase.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb) {
     const std::size_t n = la < lb ? la : lb;
     for (std::size_t i = 0; i < n; ++i) {
@@ -26,9 +30,19 @@ std::string FoldedLower(std::string_view str) {
 
 std::uint64_t FoldedWord(std::string_view str, std::size_t nOffset, bool bFold) {
     std::uint64_t n = 0;
-    for (std::size_t i = nOffset; i < nOffset + 8; ++i) {
-        const char c = i < str.size() ? str[i] : '\0';
-        n = (n << 8) | static_cast<unsigned char>(bFold ? FoldLower(c) : c);
+    if (nOffset < str.size()) {
+        std::memcpy(&n, str.data() + nOffset, std::min<std::size_t>(8, str.size() - nOffset));
+    }
+    if (bFold) {
+        // All eight bytes at once: those from 'A' to 'Z' gain 0x20.
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        const std::uint64_t nLow = n & (0x7F * kOnes);
+        const std::uint64_t nFromA = nLow + (0x80 - 'A') * kOnes;
+        const std::uint64_t nBeyondZ = nLow + (0x7F - 'Z') * kOnes;
+        n |= (~n & (nFromA ^ nBeyondZ) & (0x80 * kOnes)) >> 2;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        n = __builtin_bswap64(n);
     }
     return n;
 }

@@ -80,6 +80,41 @@ public:
     CBookmark* m_pNSRoot = nullptr;
 };
 
+// The numbers that the sorts compare before the texts: eight bytes, folded
+// or not, and where two differ they order the texts as CompareNoCase does.
+TEST(FoldedWord, HoldsEightBytesAndOrdersAsTheTextsWhereItDiffers) {
+    const auto plain = [](const std::string& str, std::size_t nOffset) {
+        std::uint64_t n = 0;
+        for (std::size_t i = nOffset; i < nOffset + 8; ++i) {
+            n = n << 8 | (i < str.size() ? static_cast<unsigned char>(str[i]) : 0u);
+        }
+        return n;
+    };
+    std::mt19937 random(7);
+    const std::string strBytes = std::string("aAzZ@[`{\0\x80\xC1\xFA\xDA", 13) + "mM";
+    std::vector<std::string> texts{""};
+    for (int i = 0; i < 400; ++i) {
+        std::string str(random() % 20, ' ');
+        for (char& c : str) {
+            c = strBytes[random() % strBytes.size()];
+        }
+        texts.push_back(str);
+    }
+    for (const std::string& a : texts) {
+        for (std::size_t nOffset : {0, 8}) {
+            EXPECT_EQ(FoldedWord(a, nOffset, false), plain(a, nOffset));
+            EXPECT_EQ(FoldedWord(a, nOffset), plain(FoldedLower(a), nOffset));
+            for (const std::string& b : texts) {
+                const std::uint64_t na = FoldedWord(a, nOffset);
+                const std::uint64_t nb = FoldedWord(b, nOffset);
+                if (na != nb && CompareNoCase(a.substr(0, nOffset), b.substr(0, nOffset)) == 0) {
+                    EXPECT_EQ(na < nb, CompareNoCase(a, b) < 0) << a << " | " << b;
+                }
+            }
+        }
+    }
+}
+
 TEST(MergeDuplicates, Scenarios) {
     struct CInput {
         std::uint32_t nFlags;
