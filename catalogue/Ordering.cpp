@@ -191,6 +191,12 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
     };
     std::vector<CRowKey> keys(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i + 16 < rows.size()) {
+            PrefetchRecord(rows[i + 16]);
+        }
+        if (i + 8 < rows.size()) {
+            rows[i + 8]->PrefetchTexts();
+        }
         keys[i] = CRowKey{{0, 0}, i};
         for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
             const std::uint64_t nValue = KeyValue(rows[i], nColumns[k]);

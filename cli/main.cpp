@@ -208,7 +208,14 @@ int RunList(CCliView& view, const CCliOptions& options) {
         view.Rows(options.positional.empty() ? "" : options.positional[0], nTotal);
     CDateText date;
     std::string strOut;
-    for (const CBookmark* pRow : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i + 16 < rows.size()) {
+            PrefetchRecord(rows[i + 16]);
+        }
+        if (i + 8 < rows.size()) {
+            rows[i + 8]->PrefetchTexts();
+        }
+        const CBookmark* pRow = rows[i];
         strOut += pRow->m_strName;
         strOut += '\t';
         if (pRow->m_pFolder != nullptr) {
