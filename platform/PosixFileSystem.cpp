@@ -434,7 +434,7 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
             continue;
         }
         CDirEntry entry;
-        entry.strName = pEnt->d_name;
+        entry.strName = std::string(pEnt->d_name);
         entry.strPath = JoinPath(strDir, entry.strName);
         DescribeEntry(dirfd(pDir), pEnt->d_name, entry);
         listing.entries.push_back(std::move(entry));
@@ -452,12 +452,7 @@ bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader&
         static_cast<std::uint64_t>(st.st_size) > nMaxSize) {
         return false;
     }
-    std::FILE* pFile = fdopen(fd.Get(), "rb");
-    if (pFile == nullptr) {
-        return false;
-    }
-    fd.Release();
-    reader.AttachFile(pFile);
+    reader.AttachDescriptor(fd.Release(), static_cast<std::uint64_t>(st.st_size));
     if (pStamp != nullptr) {
         *pStamp = CFileStamp{IdOf(st), static_cast<std::uint64_t>(st.st_size),
                              Nanoseconds(st.st_mtim), 0};

@@ -1,6 +1,13 @@
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace {
 constexpr std::size_t kChunk = 1 << 16;
@@ -9,8 +16,17 @@ constexpr std::size_t kChunk = 1 << 16;
 void CTextFileReader::AttachFile(std::FILE* pFile) {
     Close();
     m_pFile = pFile;
-    m_buffer.resize(kChunk);
+    ReserveBuffer(kChunk);
 }
+
+#ifndef _WIN32
+void CTextFileReader::AttachDescriptor(int fd, std::uint64_t nSize) {
+    Close();
+    m_fd = fd;
+    // One byte more than the file, so that its end is seen without a second read.
+    ReserveBuffer(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, nSize + 1)));
+}
+#endif
 
 void CTextFileReader::AttachMemory(const char* pData, std::size_t nSize) {
     Close();
@@ -23,32 +39,67 @@ void CTextFileReader::Close() {
     if (m_pFile != nullptr) {
         std::fclose(m_pFile);
     }
+#ifndef _WIN32
+    if (m_fd >= 0) {
+        close(m_fd);
+    }
+#endif
     m_pFile = nullptr;
+    m_fd = -1;
     m_pMem = nullptr;
     m_pPos = m_pEnd = nullptr;
+    m_strLine.clear();
     m_bTooLong = false;
     m_hash = CContentHash();
 }
 
+void CTextFileReader::ReserveBuffer(std::size_t nSize) {
+    if (m_nBufferSize < nSize) {
+        m_pBuffer = std::make_unique_for_overwrite<char[]>(nSize);
+        m_nBufferSize = nSize;
+    }
+}
+
 bool CTextFileReader::Fill() {
-    if (m_pFile == nullptr) {
+    std::size_t n = 0;
+    if (m_pFile != nullptr) {
+        n = std::fread(m_pBuffer.get(), 1, m_nBufferSize, m_pFile);
+    }
+#ifndef _WIN32
+    else if (m_fd >= 0) {
+        ssize_t nRead = 0;
+        do {
+            nRead = read(m_fd, m_pBuffer.get(), m_nBufferSize);
+        } while (nRead < 0 && errno == EINTR);
+        n = nRead > 0 ? static_cast<std::size_t>(nRead) : 0;
+    }
+#endif
+    else {
         return false;
     }
-    const std::size_t n = std::fread(m_buffer.data(), 1, m_buffer.size(), m_pFile);
-    m_hash.Update(m_buffer.data(), n);
-    m_pPos = m_buffer.data();
+    m_hash.Update(m_pBuffer.get(), n);
+    m_pPos = m_pBuffer.get();
     m_pEnd = m_pPos + n;
     return n > 0;
 }
 
-bool CTextFileReader::GiveUpLine(std::string& strLine) {
+bool CTextFileReader::GiveUpLine(std::string_view& strLine) {
     m_bTooLong = true;
-    strLine.clear();
+    m_strLine.clear();
+    strLine = {};
     return false;
 }
 
 bool CTextFileReader::ReadLine(std::string& strLine) {
-    strLine.clear();
+    std::string_view strView;
+    const bool bRead = ReadLine(strView);
+    strLine.assign(strView);
+    return bRead;
+}
+
+bool CTextFileReader::ReadLine(std::string_view& strLine) {
+    strLine = {};
+    m_strLine.clear();
     if (!IsOpen() || m_bTooLong) {
         return false;
     }
@@ -57,32 +108,49 @@ bool CTextFileReader::ReadLine(std::string& strLine) {
     const std::size_t nHold = m_nLineLimit == kNoLineLimit ? kNoLineLimit : m_nLineLimit + 1;
     for (;;) {
         if (m_pPos == m_pEnd && !Fill()) {
-            if (strLine.size() > m_nLineLimit) {
+            if (m_strLine.size() > m_nLineLimit) {
                 return GiveUpLine(strLine);
             }
-            return !strLine.empty();
+            strLine = m_strLine;
+            return !m_strLine.empty();
         }
         const auto nAvail = static_cast<std::size_t>(m_pEnd - m_pPos);
         const auto* pNewline = static_cast<const char*>(std::memchr(m_pPos, '\n', nAvail));
         const std::size_t nTake =
             pNewline == nullptr ? nAvail : static_cast<std::size_t>(pNewline - m_pPos);
-        if (nTake > nHold - strLine.size()) {
+        if (nTake > nHold - m_strLine.size()) {
             return GiveUpLine(strLine);
         }
-        strLine.append(m_pPos, nTake);
+        const char* pStart = m_pPos;
         if (pNewline == nullptr) {
+            m_strLine.append(pStart, nTake);
             m_pPos = m_pEnd;
             continue;
         }
         m_pPos = pNewline + 1;
-        if (!strLine.empty() && strLine.back() == '\r') {
-            strLine.back() = '\n';
-        } else {
-            strLine.push_back('\n');
+        const bool bCR = nTake > 0 && pStart[nTake - 1] == '\r';
+        // Most lines lie whole in the chunk and are handed out where they are;
+        // in a chunk of our own, the CR of a CR LF becomes the line's "\n".
+        if (m_strLine.empty() && (!bCR || m_pMem == nullptr)) {
+            if (nTake - (bCR ? 1 : 0) > m_nLineLimit) {
+                return GiveUpLine(strLine);
+            }
+            if (bCR) {
+                m_pBuffer[static_cast<std::size_t>(pStart - m_pBuffer.get()) + nTake - 1] = '\n';
+            }
+            strLine = std::string_view(pStart, bCR ? nTake : nTake + 1);
+            return true;
         }
-        if (strLine.size() - 1 > m_nLineLimit) {
+        m_strLine.append(pStart, nTake);
+        if (!m_strLine.empty() && m_strLine.back() == '\r') {
+            m_strLine.back() = '\n';
+        } else {
+            m_strLine.push_back('\n');
+        }
+        if (m_strLine.size() - 1 > m_nLineLimit) {
             return GiveUpLine(strLine);
         }
+        strLine = m_strLine;
         return true;
     }
 }

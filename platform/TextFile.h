@@ -2,10 +2,11 @@
 // stays), writing turns every "\n" into CR LF.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/ContentHash.h"
 
@@ -18,33 +19,57 @@ public:
 
     // Takes over an open stream and closes it when done.
     void AttachFile(std::FILE* pFile);
+#ifndef _WIN32
+    // Takes over an open file descriptor and closes it when done. nSize is
+    // what the file held when it was opened: a small file is read into a
+    // buffer of its own size.
+    void AttachDescriptor(int fd, std::uint64_t nSize);
+#endif
     // Reads from memory that must outlive the reader.
     void AttachMemory(const char* pData, std::size_t nSize);
     void Close();
-    bool IsOpen() const { return m_pFile != nullptr || m_pMem != nullptr; }
+    bool IsOpen() const {
+        return m_pFile != nullptr || m_fd >= 0 || m_pMem != nullptr;
+    }
 
     // Reads one line, keeping its "\n" when it has one. False at the end of the
     // input, when nothing is left to read, and from a line longer than the limit on.
     bool ReadLine(std::string& strLine);
+    // The same, without a copy: the line stays valid until the next read or
+    // until the reader is attached anew or closed.
+    bool ReadLine(std::string_view& strLine);
 
     static constexpr std::size_t kNoLineLimit = static_cast<std::size_t>(-1);
     // Lines longer than nMax bytes, without their line end, are not read: no
     // more than about nMax bytes of such a line are held. No limit by default.
-    void SetLineLimit(std::size_t nMax) { m_nLineLimit = nMax; }
+    void SetLineLimit(std::size_t nMax) {
+        m_nLineLimit = nMax;
+    }
     // A line over the limit ended the reading; reset by Close and by attaching.
-    bool LineTooLong() const { return m_bTooLong; }
+    bool LineTooLong() const {
+        return m_bTooLong;
+    }
     // The CContentHash of every byte read from the file so far.
-    std::uint64_t ContentHash() const { return m_hash.Value(); }
+    std::uint64_t ContentHash() const {
+        return m_hash.Value();
+    }
 
 private:
     bool Fill();
-    bool GiveUpLine(std::string& strLine);
+    bool GiveUpLine(std::string_view& strLine);
+    void ReserveBuffer(std::size_t nSize);
 
     std::FILE* m_pFile = nullptr;
+    int m_fd = -1;
     const char* m_pMem = nullptr;
-    std::vector<char> m_buffer;
+    // The chunk read last; kept from one file to the next.
+    std::unique_ptr<char[]> m_pBuffer;
+    std::size_t m_nBufferSize = 0;
     const char* m_pPos = nullptr;
     const char* m_pEnd = nullptr;
+    // A line that did not lie whole in one chunk, or that had to be changed
+    // where the bytes cannot be.
+    std::string m_strLine;
     std::size_t m_nLineLimit = kNoLineLimit;
     bool m_bTooLong = false;
     CContentHash m_hash;

@@ -50,6 +50,86 @@ TEST(TextFileTest, LineEnds) {
     }
 }
 
+// A file is read in chunks; most lines are handed out from the chunk where
+// they lie. Lines that cross a chunk's end, a CR LF split by one, and a file
+// larger than the size it had when it was opened (read through a buffer of
+// that size, down to a single byte) all give the lines that splitting the
+// whole text gives.
+TEST(TextFileTest, LinesAcrossChunks) {
+    auto split = [](const std::string& strBytes) {
+        std::vector<std::string> lines;
+        std::size_t nStart = 0;
+        while (nStart < strBytes.size()) {
+            const std::size_t nEnd = strBytes.find('\n', nStart);
+            if (nEnd == std::string::npos) {
+                lines.push_back(strBytes.substr(nStart));
+                break;
+            }
+            std::string strLine = strBytes.substr(nStart, nEnd - nStart);
+            if (!strLine.empty() && strLine.back() == '\r') {
+                strLine.pop_back();
+            }
+            lines.push_back(strLine + "\n");
+            nStart = nEnd + 1;
+        }
+        return lines;
+    };
+    std::vector<std::string> texts;
+    for (std::size_t nFirst = 65530; nFirst <= 65538; ++nFirst) {
+        const std::string strFirst(nFirst, 'a');
+        texts.push_back(strFirst + "\r\nb\r\n" + std::string(70000, 'c') + "\r\r\nd");
+        texts.push_back(strFirst + "\n\r\n\r" + std::string(131072, 'e') + "\r\n");
+    }
+    texts.push_back("x\r\ny\r\rz\n\r\n");
+    const CTempDir dir;
+    for (const std::string& strBytes : texts) {
+        SCOPED_TRACE(std::to_string(strBytes.size()) + " bytes");
+        const std::vector<std::string> expected = split(strBytes);
+        dir.Write("t.txt", strBytes);
+        CTextFileReader file;
+        ASSERT_TRUE(GetFileSystem().OpenTextFile(dir / "t.txt", file));
+        EXPECT_EQ(ReadLines(file), expected);
+#ifndef _WIN32
+        for (const std::uint64_t nSize : {std::uint64_t{0}, std::uint64_t{2}, std::uint64_t{7}}) {
+            const int nFd = open((dir / "t.txt").c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(nFd, 0);
+            CTextFileReader grown;
+            grown.AttachDescriptor(nFd, nSize);
+            EXPECT_EQ(ReadLines(grown), expected) << "opened at " << nSize << " bytes";
+        }
+#endif
+        CTextFileReader memory;
+        memory.AttachMemory(strBytes.data(), strBytes.size());
+        EXPECT_EQ(ReadLines(memory), expected);
+    }
+}
+
+// A reader that goes from file to file, as the Favorites reader's does, starts
+// each one afresh: nothing of a line or a hash of the last file is left over.
+TEST(TextFileTest, OneReaderForManyFiles) {
+    const CTempDir dir;
+    dir.Write("long.txt", std::string(100000, 'x') + "\r\nrest\r\n");
+    dir.Write("short.txt", "[InternetShortcut]\r\nURL=http://s/\r\n");
+    CTextFileReader single;
+    ASSERT_TRUE(GetFileSystem().OpenTextFile(dir / "short.txt", single));
+    EXPECT_EQ(ReadLines(single).size(), 2u);
+    const std::uint64_t nShortHash = single.ContentHash();
+
+    CTextFileReader reader;
+    std::string_view strLine;
+    ASSERT_TRUE(GetFileSystem().OpenTextFile(dir / "long.txt", reader));
+    ASSERT_TRUE(reader.ReadLine(strLine));
+    EXPECT_EQ(strLine.size(), 100001u);
+    ASSERT_TRUE(GetFileSystem().OpenTextFile(dir / "short.txt", reader));
+    EXPECT_EQ(ReadLines(reader),
+              (std::vector<std::string>{"[InternetShortcut]\n", "URL=http://s/\n"}));
+    EXPECT_EQ(reader.ContentHash(), nShortHash);
+    std::string strURL;
+    ASSERT_TRUE(GetFileSystem().OpenTextFile(dir / "short.txt", reader));
+    ASSERT_TRUE(CTVLDlgBase::ReadShortcut(reader, strURL));
+    EXPECT_EQ(strURL, "http://s/");
+}
+
 struct CShortcutCase {
     const char* pszName;
     std::string strText;
