@@ -7,22 +7,22 @@
 
 bool CTVLDlgBase::ReadShortcut(CTextFileReader& reader, std::string& strURL) {
     static constexpr std::string_view kSection = "[InternetShortcut]";
-    std::string strLine;
+    std::string_view strLine;
     if (!reader.ReadLine(strLine)) {
         return false;
     }
     for (;;) {
-        if (strLine.find(kSection) != std::string::npos) {
+        if (strLine.find(kSection) != std::string_view::npos) {
             if (!reader.ReadLine(strLine)) {
                 return false;
             }
-            if (strLine.compare(0, 4, "URL=") == 0) {
+            if (strLine.starts_with("URL=")) {
                 // A line end of CR CR LF leaves a CR behind; it is not part of the URL.
                 std::size_t nEnd = strLine.size();
                 while (nEnd > 4 && (strLine[nEnd - 1] == '\n' || strLine[nEnd - 1] == '\r')) {
                     --nEnd;
                 }
-                strURL.assign(strLine, 4, nEnd - 4);
+                strURL.assign(strLine.substr(4, nEnd - 4));
                 return true;
             }
         }
@@ -48,6 +48,8 @@ void CTVLDlgBase::ReadFavorites() {
     std::set<CFileId> listed;
     CDirListing listing;
     std::string strURL;
+    // One reader for every file, so that its buffer is made once.
+    CTextFileReader reader;
     while (!queue.empty()) {
         CBookmark* const pFolder = queue.front().first;
         const int nDepth = queue.front().second;
@@ -67,10 +69,11 @@ void CTVLDlgBase::ReadFavorites() {
         }
 
         const CTime tNow = m_pFileSystem->CurrentTime();
-        for (const CDirEntry& entry : listing.entries) {
+        // The listing's texts move into the records, which then hold no slack.
+        for (CDirEntry& entry : listing.entries) {
             auto fill = [&](CBookmark* pMark) {
                 pMark->m_strName = FileTitle(entry.strName);
-                pMark->m_strFileName = entry.strName;
+                pMark->m_strFileName = std::move(entry.strName);
                 pMark->m_tAdded = entry.tCreated.value_or(tNow);
                 pMark->m_tVisited = entry.tAccessed.value_or(tNow);
                 pMark->m_tModified = entry.tModified.value_or(tNow);
@@ -82,18 +85,20 @@ void CTVLDlgBase::ReadFavorites() {
                 }
                 auto* pSub = new CBookmark;
                 fill(pSub);
-                pSub->m_strURL = entry.strPath;
+                pSub->m_strURL = std::move(entry.strPath);
                 pSub->m_nFlags = BMF_FOLDER | BMF_MSIE;
                 m_bookmarks.Add(pSub);
                 queue.emplace_back(pSub, nDepth + 1);
                 continue;
             }
-            CTextFileReader reader;
-            if (m_pFileSystem->OpenTextFile(entry.strPath, reader, kMaxShortcutSize) &&
-                ReadShortcut(reader, strURL)) {
+            const bool bShortcut =
+                m_pFileSystem->OpenTextFile(entry.strPath, reader, kMaxShortcutSize) &&
+                ReadShortcut(reader, strURL);
+            reader.Close();
+            if (bShortcut) {
                 auto* pMark = new CBookmark;
                 fill(pMark);
-                pMark->m_strURL = strURL;
+                pMark->m_strURL = std::string(strURL);
                 pMark->m_nFlags = BMF_MSIE;
                 m_bookmarks.Add(pMark);
             }

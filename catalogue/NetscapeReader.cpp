@@ -140,13 +140,14 @@ CNetscapeExtra& ExtraOf(CBookmark& mark) {
 }
 
 // A <DD> text ends with the line that holds it, without the blanks that
-// indent the next tag: the writer puts that tag on a line of its own.
-void EndDescription(CBookmark& mark) {
-    std::string& strText = mark.m_pNSExtra->strDescription;
+// indent the next tag: the writer puts that tag on a line of its own. strText
+// is the text as read, which the record gets at its final size.
+void EndDescription(CBookmark& mark, std::string_view strText) {
     const std::size_t nLast = strText.find_last_not_of(" \t");
     if (nLast != npos && strText[nLast] == '\n') {
-        strText.erase(nLast);
+        strText = strText.substr(0, nLast);
     }
+    mark.m_pNSExtra->strDescription = std::string(strText);
 }
 
 // The plain text of a name or URL; the file's own bytes are kept where
@@ -156,22 +157,24 @@ void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
     const bool bPlain = std::none_of(strHtml.begin(), strHtml.end(), [](char c) {
         return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
     });
+    // Each text is made at its final size: a catalogue of a million entries
+    // would otherwise hold tens of megabytes of unused capacity.
     if (bPlain) {
-        (bURL ? mark.m_strURL : mark.m_strName) = strHtml;
+        (bURL ? mark.m_strURL : mark.m_strName) = std::string(strHtml);
         return;
     }
     std::string strPlain = DecodeHtml(strHtml, bURL);
     // A URL is written in double quotes: one that held them is written escaped.
     const bool bKeepable = !bURL || strHtml.find('"') == std::string_view::npos;
     if (bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
-        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
+        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = std::string(strHtml);
     }
+    strPlain.shrink_to_fit();
     (bURL ? mark.m_strURL : mark.m_strName) = std::move(strPlain);
 }
 
-// The tag's attributes that the record does not hold itself, kept as written.
-void KeepAttribute(CBookmark& mark, const CAttribute& attr) {
-    std::string& strAttributes = ExtraOf(mark).strAttributes;
+// A tag's attribute that the record does not hold itself, kept as written.
+void KeepAttribute(std::string& strAttributes, const CAttribute& attr) {
     strAttributes += ' ';
     strAttributes += attr.strText;
     // Closed, so that the value does not take in what the writer puts after it.
@@ -213,7 +216,7 @@ void CTVLDlgBase::ReadNetscapeFile() {
 
 bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) {
     reader.SetLineLimit(kMaxNetscapeLine);
-    std::string strLine;
+    std::string_view strLine;
     m_strNSHeader.clear();
     m_bNSHeading = false;
     while (!m_bNSHeading && reader.ReadLine(strLine)) {
@@ -242,19 +245,23 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     // closed since; and the record whose <DD> text goes on past its line.
     CBookmark* pLast = pRoot;
     CBookmark* pDescribed = nullptr;
+    // The <DD> text of pDescribed so far, and the kept attributes of a tag,
+    // gathered here and given to the record once they are whole.
+    std::string strDescription;
+    std::string strAttributes;
     CTag tag;
     while (reader.ReadLine(strLine)) {
-        const std::string_view strView(strLine);
+        const std::string_view strView = strLine;
         std::size_t p = strView.find('<');
         if (pDescribed != nullptr) {
-            ExtraOf(*pDescribed).strDescription += strView.substr(0, p);
+            strDescription += strView.substr(0, p);
             if (p == npos) {
                 continue;
             }
         }
         for (; p != npos; p = strView.find('<', p)) {
             if (pDescribed != nullptr) {
-                EndDescription(*pDescribed);
+                EndDescription(*pDescribed, strDescription);
                 pDescribed = nullptr;
             }
             ParseTag(strView, p, tag);
@@ -265,6 +272,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                 auto* pMark = new CBookmark;
                 bool bDated = false;
                 bool bLinked = false;
+                strAttributes.clear();
                 for (const CAttribute& attr : tag.attributes) {
                     if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
                         SetText(*pMark, attr.strValue, true);
@@ -277,8 +285,11 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     } else if (bAnchor && EqualNoCase(attr.strName, "LAST_MODIFIED")) {
                         pMark->m_tModified = NumberAt(attr.strValue);
                     } else if (bAnchor || !EqualNoCase(attr.strName, "FOLDED")) {
-                        KeepAttribute(*pMark, attr);
+                        KeepAttribute(strAttributes, attr);
                     }
+                }
+                if (!strAttributes.empty()) {
+                    ExtraOf(*pMark).strAttributes = std::string(strAttributes);
                 }
                 const std::size_t nText = std::min(p, strView.size());
                 SetText(*pMark,
@@ -309,8 +320,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     ExtraOf(*pLast).bDescription = true;
                     pDescribed = pLast;
                     const std::size_t nText = std::min(p, strView.size());
-                    ExtraOf(*pLast).strDescription =
-                        strView.substr(nText, strView.find('<', nText) - nText);
+                    strDescription.assign(strView.substr(nText, strView.find('<', nText) - nText));
                 }
             } else if (EqualNoCase(tag.strName, "/DL")) {
                 pLast = nullptr;
@@ -326,7 +336,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
         }
     }
     if (pDescribed != nullptr) {
-        EndDescription(*pDescribed);
+        EndDescription(*pDescribed, strDescription);
     }
     return !reader.LineTooLong();
 }

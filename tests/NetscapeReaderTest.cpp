@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #endif
 
@@ -306,15 +307,29 @@ TEST(NetscapeLineLimitTest, LinesOverTheLimitEndTheReading) {
          false},
     };
     const CTempDir dir;
+    // From memory, a stream, and a descriptor whose buffer of three bytes
+    // makes every line cross chunks.
+    enum ESource { MEMORY, STREAM, DESCRIPTOR };
+#ifdef _WIN32
+    const ESource sources[] = {MEMORY, STREAM};
+#else
+    const ESource sources[] = {MEMORY, STREAM, DESCRIPTOR};
+#endif
     for (const auto& c : cases) {
         dir.Write("t.txt", c.strText);
-        for (const bool bFile : {false, true}) {
+        for (const ESource source : sources) {
+            const bool bFile = source != MEMORY;
             CTextFileReader reader;
-            if (bFile) {
+            if (source == STREAM) {
                 reader.AttachFile(std::fopen((dir / "t.txt").c_str(), "rb"));
-            } else {
+            } else if (source == MEMORY) {
                 reader.AttachMemory(c.strText.data(), c.strText.size());
             }
+#ifndef _WIN32
+            if (source == DESCRIPTOR) {
+                reader.AttachDescriptor(open((dir / "t.txt").c_str(), O_RDONLY | O_CLOEXEC), 2);
+            }
+#endif
             reader.SetLineLimit(c.nLimit);
             std::vector<std::string> lines;
             std::string strLine;
@@ -680,6 +695,39 @@ TEST(NetscapeDepthTest, MillionNestedHeadings) {
     const CBookmark* pLast = view.BookmarkAt(2 * kLevels + 1);
     EXPECT_EQ(pLast->m_strURL, "root");
     EXPECT_EQ(pLast->m_pFolder, view.BookmarkAt(0));
+}
+
+// A file is read in chunks of 64 KiB. Wherever the end of the first chunk
+// falls, in a reference of a name, in a CR LF or inside a <DD> text that runs
+// over several lines, the file gives the records that the same text in
+// memory gives, with the name's own bytes and the whole description.
+TEST(NetscapeFileTest, ChunkEndsAnywhere) {
+    const std::string strEntry =
+        "<DT><A HREF=\"http://e/?a=1&amp;b=2\" ICON=\"i\">Fish &amp; Chips &#233;</A>\r\n"
+        "<DD>one\r\ntwo &amp; three\r\n  four\r\n";
+    const CTempDir dir;
+    for (std::size_t nShift = 0; nShift < strEntry.size(); ++nShift) {
+        // The filler puts the chunk's end nShift bytes into the entry.
+        const std::string strFiller = "<DT><A HREF=\"http://f/\">" +
+                                      std::string(65536 - kHead.size() - 30 - nShift, 'f') +
+                                      "</A>\r\n";
+        const std::string strText = kHead + strFiller + strEntry + "</DL><p>\r\n";
+        ASSERT_EQ(kHead.size() + strFiller.size() + nShift, 65536u);
+        CTestView memory;
+        ASSERT_TRUE(ReadText(memory, strText));
+        dir.Write("bookmark.htm", strText);
+        CTestView file;
+        ReadStore(file, dir / "bookmark.htm");
+        ASSERT_EQ(file.m_bookmarks.GetSize(), 3) << nShift;
+        EXPECT_EQ(Describe(file), Describe(memory)) << nShift;
+        const CBookmark* pEntry = file.BookmarkAt(2);
+        EXPECT_EQ(pEntry->m_strName, "Fish & Chips \xC3\xA9") << nShift;
+        EXPECT_EQ(pEntry->m_strURL, "http://e/?a=1&b=2") << nShift;
+        ASSERT_NE(pEntry->m_pNSExtra, nullptr) << nShift;
+        EXPECT_EQ(pEntry->m_pNSExtra->strHtmlName, "Fish &amp; Chips &#233;") << nShift;
+        EXPECT_EQ(pEntry->m_pNSExtra->strAttributes, " ICON=\"i\"") << nShift;
+        EXPECT_EQ(pEntry->m_pNSExtra->strDescription, "one\ntwo &amp; three\n  four") << nShift;
+    }
 }
 
 }  // namespace
