@@ -161,42 +161,63 @@ std::string DecodeHtml(std::string_view strText, bool bURL) {
 std::string EscapeHtmlName(std::string_view strText) {
     std::string strHtml;
     strHtml.reserve(strText.size());
-    for (const char c : strText) {
-        switch (c) {
-            case '&':
-                strHtml += "&amp;";
-                break;
-            case '<':
-                strHtml += "&lt;";
-                break;
-            case '>':
-                strHtml += "&gt;";
-                break;
-            case '\n':
-                strHtml += "&#10;";
-                break;
-            case '\r':
-                strHtml += "&#13;";
-                break;
-            default:
-                strHtml += c;
-        }
-    }
+    AppendHtmlName(strHtml, strText);
     return strHtml;
 }
 
 std::string EscapeHtmlURL(std::string_view strText) {
     std::string strHtml;
     strHtml.reserve(strText.size());
+    AppendHtmlURL(strHtml, strText);
+    return strHtml;
+}
+
+void AppendHtmlName(std::string& strHtml, std::string_view strText) {
+    // Runs of text that need no escape are copied whole.
+    std::size_t nStart = 0;
+    for (std::size_t i = 0; i < strText.size(); ++i) {
+        const char* pszEscape = nullptr;
+        switch (strText[i]) {
+            case '&':
+                pszEscape = "&amp;";
+                break;
+            case '<':
+                pszEscape = "&lt;";
+                break;
+            case '>':
+                pszEscape = "&gt;";
+                break;
+            case '\n':
+                pszEscape = "&#10;";
+                break;
+            case '\r':
+                pszEscape = "&#13;";
+                break;
+            default:
+                continue;
+        }
+        strHtml.append(strText.substr(nStart, i - nStart));
+        strHtml += pszEscape;
+        nStart = i + 1;
+    }
+    strHtml.append(strText.substr(nStart));
+}
+
+void AppendHtmlURL(std::string& strHtml, std::string_view strText) {
+    std::size_t nStart = 0;
     for (std::size_t i = 0; i < strText.size(); ++i) {
         char32_t ch = 0;
+        const char* pszEscape = nullptr;
         if (strText[i] == '"') {
-            strHtml += "&quot;";
+            pszEscape = "&quot;";
         } else if (strText[i] == '&' && ReferenceAt(strText.substr(i), ch, true) != 0) {
-            strHtml += "&amp;";
+            pszEscape = "&amp;";
         } else {
-            strHtml += strText[i];
+            continue;
         }
+        strHtml.append(strText.substr(nStart, i - nStart));
+        strHtml += pszEscape;
+        nStart = i + 1;
     }
-    return strHtml;
+    strHtml.append(strText.substr(nStart));
 }

@@ -18,3 +18,6 @@ std::string EscapeHtmlName(std::string_view strText);
 // DecodeHtml leaves it: quotation marks escaped, and "&" where it would
 // otherwise start a reference.
 std::string EscapeHtmlURL(std::string_view strText);
+// The same, appended to strHtml.
+void AppendHtmlName(std::string& strHtml, std::string_view strText);
+void AppendHtmlURL(std::string& strHtml, std::string_view strText);

@@ -107,6 +107,35 @@ const CTextCase kTextCases[] = {
      "      <DT><H3 FOLDED ADD_DATE=\"2\">\xC3\xA9t\xC3\xA9</H3>\n        <DL><p>\n"
      "        <DT><A HREF=\"i\"  ADD_DATE=\"3\" LAST_VISIT=\"4\" LAST_MODIFIED=\"5\">in</A>\n"
      "        </DL><p>\n      </DL><p>\n"},
+    {"SiblingsOrderedByTheWholeName",
+     [](CTestView& v, CBookmark* pRoot) {
+         Add(v, "zz", pRoot, BMF_NETSCAPE, "z", 1);
+         Add(v, "bookmarkA", pRoot, BMF_NETSCAPE, "u2", 2);
+         Add(v, "Same", pRoot, BMF_NETSCAPE, "s", 5);
+         Add(v, "Bookmark_b", pRoot, BMF_NETSCAPE, "u", 3);
+         Add(v, "folder name b", pRoot, kNSFolder, "", 4);
+         Add(v, "\xC3\xA9t\xC3\xA9", pRoot, BMF_NETSCAPE, "e", 6);
+         Add(v, "BOOKMARKa", pRoot, BMF_NETSCAPE, "u1", 7);
+         Add(v, "Bookmark", pRoot, BMF_NETSCAPE, "u", 8);
+         Add(v, "Same", pRoot, BMF_NETSCAPE, "s", 3);
+         Add(v, "bookmark\x01", pRoot, BMF_NETSCAPE, "u", 9);
+         Add(v, "Folder name A", pRoot, kNSFolder, "", 10);
+         Add(v, "Bookmar", pRoot, BMF_NETSCAPE, "u", 11);
+     },
+     "    <DT><H3 FOLDED ADD_DATE=\"10\">Folder name A</H3>\n      <DL><p>\n      </DL><p>\n"
+     "    <DT><H3 FOLDED ADD_DATE=\"4\">folder name b</H3>\n      <DL><p>\n      </DL><p>\n"
+     "    <DT><A HREF=\"u\"  ADD_DATE=\"11\" LAST_VISIT=\"12\" LAST_MODIFIED=\"13\">Bookmar</A>\n"
+     "    <DT><A HREF=\"u\"  ADD_DATE=\"8\" LAST_VISIT=\"9\" LAST_MODIFIED=\"10\">Bookmark</A>\n"
+     "    <DT><A HREF=\"u\"  ADD_DATE=\"9\" LAST_VISIT=\"10\" "
+     "LAST_MODIFIED=\"11\">bookmark\x01</A>\n"
+     "    <DT><A HREF=\"u\"  ADD_DATE=\"3\" LAST_VISIT=\"4\" LAST_MODIFIED=\"5\">Bookmark_b</A>\n"
+     "    <DT><A HREF=\"u1\"  ADD_DATE=\"7\" LAST_VISIT=\"8\" LAST_MODIFIED=\"9\">BOOKMARKa</A>\n"
+     "    <DT><A HREF=\"u2\"  ADD_DATE=\"2\" LAST_VISIT=\"3\" LAST_MODIFIED=\"4\">bookmarkA</A>\n"
+     "    <DT><A HREF=\"s\"  ADD_DATE=\"3\" LAST_VISIT=\"4\" LAST_MODIFIED=\"5\">Same</A>\n"
+     "    <DT><A HREF=\"s\"  ADD_DATE=\"5\" LAST_VISIT=\"6\" LAST_MODIFIED=\"7\">Same</A>\n"
+     "    <DT><A HREF=\"z\"  ADD_DATE=\"1\" LAST_VISIT=\"2\" LAST_MODIFIED=\"3\">zz</A>\n"
+     "    <DT><A HREF=\"e\"  ADD_DATE=\"6\" LAST_VISIT=\"7\" "
+     "LAST_MODIFIED=\"8\">\xC3\xA9t\xC3\xA9</A>\n"},
     {"DatesBeyond32BitsAndBefore1970",
      [](CTestView& v, CBookmark* pRoot) {
          Add(v, "old", pRoot, BMF_NETSCAPE, "o", -5);

@@ -2,11 +2,12 @@
 // folder directly before its contents, and the tree writer that opens and
 // closes the levels.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <tuple>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
@@ -17,63 +18,104 @@ namespace {
 // deep cannot make the written file many times its own size.
 constexpr int kMaxIndentLevel = 32;
 
+// Text for the file is gathered in one buffer and handed to the file in
+// pieces of about this size.
+constexpr std::size_t kTextPiece = 1 << 16;
+
 // Dates are written as unsigned numbers; a time before 1970 (only the file
 // system can give one) is written as 0 rather than as a huge number.
-std::string DateText(CTime t) {
-    return std::to_string(t < 0 ? 0 : t);
+void AppendDate(std::string& strText, CTime t) {
+    char szDigits[24];
+    const auto result = std::to_chars(szDigits, szDigits + sizeof szDigits, t < 0 ? 0 : t);
+    strText.append(szDigits, result.ptr);
 }
 
-std::string Indent(int nLevel) {
-    return std::string(static_cast<std::size_t>(4 + 2 * std::min(nLevel, kMaxIndentLevel)), ' ');
+std::size_t IndentSize(int nLevel) {
+    return static_cast<std::size_t>(4 + 2 * std::min(nLevel, kMaxIndentLevel));
+}
+
+void AppendIndent(std::string& strText, int nLevel) {
+    strText.append(IndentSize(nLevel), ' ');
 }
 
 // The name and URL as the Netscape file holds them: as read while unchanged,
 // else the plain text escaped.
-std::string HtmlName(const CBookmark& mark) {
+void AppendName(std::string& strText, const CBookmark& mark) {
     const CNetscapeExtra* pExtra = mark.NSExtra();
-    return pExtra != nullptr && !pExtra->strHtmlName.empty() ? pExtra->strHtmlName
-                                                             : EscapeHtmlName(mark.NSName());
+    if (pExtra != nullptr && !pExtra->strHtmlName.empty()) {
+        const std::string& strHtml = pExtra->strHtmlName;
+        strText += strHtml;
+    } else {
+        AppendHtmlName(strText, mark.NSName());
+    }
 }
 
-std::string HtmlURL(const CBookmark& mark) {
+void AppendURL(std::string& strText, const CBookmark& mark) {
     const CNetscapeExtra* pExtra = mark.NSExtra();
-    return pExtra != nullptr && !pExtra->strHtmlURL.empty() ? pExtra->strHtmlURL
-                                                            : EscapeHtmlURL(mark.NSURL());
+    if (pExtra != nullptr && !pExtra->strHtmlURL.empty()) {
+        const std::string& strHtml = pExtra->strHtmlURL;
+        strText += strHtml;
+    } else {
+        AppendHtmlURL(strText, mark.NSURL());
+    }
 }
 
 // The tag's own closing, after the attributes that only the file carries.
-std::string CloseTag(const CNetscapeExtra* pExtra) {
-    return pExtra != nullptr ? pExtra->strAttributes + ">" : std::string(">");
-}
-
-std::string Description(const std::string& strIndent, const CNetscapeExtra* pExtra) {
-    return pExtra != nullptr && pExtra->bDescription
-               ? strIndent + "<DD>" + pExtra->strDescription + "\n"
-               : std::string();
-}
-
-void WriteFolderOpening(CTextFileWriter& file, int nLevel, const CBookmark& folder) {
-    const CNetscapeExtra* pExtra = folder.NSExtra();
-    const std::string strIndent = Indent(nLevel);
-    std::string strDate;
-    if (pExtra == nullptr || !pExtra->bNoDate) {
-        strDate = " ADD_DATE=\"" + DateText(folder.m_tAdded) + "\"";
+void AppendCloseTag(std::string& strText, const CNetscapeExtra* pExtra) {
+    if (pExtra != nullptr) {
+        strText += pExtra->strAttributes;
     }
-    file.WriteString(strIndent + "<DT><H3 FOLDED" + strDate + CloseTag(pExtra) + HtmlName(folder) +
-                     "</H3>\n" + Description(strIndent, pExtra) + Indent(nLevel + 1) + "<DL><p>\n");
+    strText += '>';
 }
 
-void WriteFolderClosing(CTextFileWriter& file, int nLevel) {
-    file.WriteString(Indent(nLevel) + "</DL><p>\n");
+// The <DD> line, after nIndent blanks.
+void AppendDescription(std::string& strText, std::size_t nIndent, const CNetscapeExtra* pExtra) {
+    if (pExtra != nullptr && pExtra->bDescription) {
+        strText.append(nIndent, ' ');
+        strText += "<DD>";
+        strText += pExtra->strDescription;
+        strText += '\n';
+    }
 }
 
-void WriteBookmark(CTextFileWriter& file, int nLevel, const CBookmark& mark) {
+void AppendFolderOpening(std::string& strText, int nLevel, const CBookmark& folder) {
+    const CNetscapeExtra* pExtra = folder.NSExtra();
+    AppendIndent(strText, nLevel);
+    strText += "<DT><H3 FOLDED";
+    if (pExtra == nullptr || !pExtra->bNoDate) {
+        strText += " ADD_DATE=\"";
+        AppendDate(strText, folder.m_tAdded);
+        strText += '"';
+    }
+    AppendCloseTag(strText, pExtra);
+    AppendName(strText, folder);
+    strText += "</H3>\n";
+    AppendDescription(strText, IndentSize(nLevel), pExtra);
+    AppendIndent(strText, nLevel + 1);
+    strText += "<DL><p>\n";
+}
+
+void AppendFolderClosing(std::string& strText, int nLevel) {
+    AppendIndent(strText, nLevel);
+    strText += "</DL><p>\n";
+}
+
+void AppendBookmark(std::string& strText, int nLevel, const CBookmark& mark) {
     const CNetscapeExtra* pExtra = mark.NSExtra();
-    const std::string strIndent = Indent(nLevel);
-    file.WriteString(strIndent + "<DT><A HREF=\"" + HtmlURL(mark) + "\"  ADD_DATE=\"" +
-                     DateText(mark.NSAdded()) + "\" LAST_VISIT=\"" + DateText(mark.NSVisited()) +
-                     "\" LAST_MODIFIED=\"" + DateText(mark.NSModified()) + "\"" + CloseTag(pExtra) +
-                     HtmlName(mark) + "</A>\n" + Description(strIndent, pExtra));
+    AppendIndent(strText, nLevel);
+    strText += "<DT><A HREF=\"";
+    AppendURL(strText, mark);
+    strText += "\"  ADD_DATE=\"";
+    AppendDate(strText, mark.NSAdded());
+    strText += "\" LAST_VISIT=\"";
+    AppendDate(strText, mark.NSVisited());
+    strText += "\" LAST_MODIFIED=\"";
+    AppendDate(strText, mark.NSModified());
+    strText += '"';
+    AppendCloseTag(strText, pExtra);
+    AppendName(strText, mark);
+    strText += "</A>\n";
+    AppendDescription(strText, IndentSize(nLevel), pExtra);
 }
 
 // A record among its siblings: a folder's part is its name and a backslash (or
@@ -82,14 +124,34 @@ void WriteBookmark(CTextFileWriter& file, int nLevel, const CBookmark& mark) {
 // parts would put them: sub-folders before the bookmarks when their name
 // begins below 0x7F, bookmarks by name.
 struct CSibling {
-    std::string strPart;
+    // The first eight bytes of the part and of the name, folded as
+    // CompareNoCase folds them, in an order that compares as they do; equal
+    // keys leave the order to the whole texts.
+    std::uint64_t nPartKey;
+    std::uint64_t nNameKey;
+    const std::string* pPart;
     CBookmark* pMark;
 };
 
+std::uint64_t PrefixKey(std::string_view str) {
+    std::uint64_t nKey = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const auto c = i < str.size() ? static_cast<unsigned char>(FoldLower(str[i])) : 0u;
+        nKey = (nKey << 8) | c;
+    }
+    return nKey;
+}
+
 bool SiblingBefore(const CSibling& a, const CSibling& b) {
+    if (a.nPartKey != b.nPartKey) {
+        return a.nPartKey < b.nPartKey;
+    }
+    int r = a.pPart == b.pPart ? 0 : CompareNoCase(*a.pPart, *b.pPart);
+    if (r == 0 && a.nNameKey != b.nNameKey) {
+        return a.nNameKey < b.nNameKey;
+    }
     const CBookmark& x = *a.pMark;
     const CBookmark& y = *b.pMark;
-    int r = CompareNoCase(a.strPart, b.strPart);
     r = r != 0 ? r : CompareNoCase(x.NSName(), y.NSName());
     r = r != 0 ? r : CompareNoCase(x.NSURL(), y.NSURL());
     if (r != 0) {
@@ -107,43 +169,90 @@ constexpr char kNumberMark = '\x01';
 
 void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& records,
                             const CKeyParts& parts, CBookmarkArray& list) {
-    const std::unordered_set<const CBookmark*> members(records.begin(), records.end());
-    std::unordered_map<const CBookmark*, std::vector<CSibling>> children;
-    auto partOf = [&parts](const CBookmark* pMark) {
-        if ((pMark->m_nFlags & BMF_FOLDER) == 0) {
-            return std::string(1, '\x7F');
+    // The folders that records sit in, each once. Consecutive records mostly
+    // share their folder.
+    std::unordered_map<const CBookmark*, std::uint32_t> slotOf;
+    std::vector<const CBookmark*> slotFolders;
+    std::vector<std::uint32_t> recordSlots(records.size());
+    const CBookmark* pLastParent = nullptr;
+    std::uint32_t nLastSlot = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const CBookmark* pParent = records[i]->NSFolder();
+        if (i == 0 || pParent != pLastParent) {
+            const auto [it, bNew] =
+                slotOf.try_emplace(pParent, static_cast<std::uint32_t>(slotFolders.size()));
+            if (bNew) {
+                slotFolders.push_back(pParent);
+            }
+            pLastParent = pParent;
+            nLastSlot = it->second;
         }
-        const auto it = parts.find(pMark);
-        return it != parts.end() ? it->second : pMark->m_strName + '\\';
-    };
-    for (CBookmark* pMark : records) {
-        const CBookmark* pParent = pMark->NSFolder();
-        // Records whose folder is not in the list sit directly in the start folder.
-        if (pParent == nullptr || members.count(pParent) == 0) {
+        recordSlots[i] = nLastSlot;
+    }
+    // Records whose folder is not in the list sit directly in the start folder.
+    std::vector<char> inList(slotFolders.size(), 0);
+    for (const CBookmark* pMark : records) {
+        const auto it = slotOf.find(pMark);
+        if (it != slotOf.end()) {
+            inList[it->second] = 1;
+        }
+    }
+    // Each folder that holds records gets a group of siblings, in the order
+    // of the records; the groups lie one after another in one array.
+    std::unordered_map<const CBookmark*, std::uint32_t> groupOf;
+    std::vector<std::uint32_t> slotGroups(slotFolders.size());
+    for (std::size_t nSlot = 0; nSlot < slotFolders.size(); ++nSlot) {
+        const CBookmark* pParent = slotFolders[nSlot];
+        if (pParent == nullptr || inList[nSlot] == 0) {
             pParent = pStart;
         }
-        children[pParent].push_back(CSibling{partOf(pMark), pMark});
+        slotGroups[nSlot] =
+            groupOf.try_emplace(pParent, static_cast<std::uint32_t>(groupOf.size())).first->second;
     }
-    for (auto& [pParent, siblings] : children) {
-        std::stable_sort(siblings.begin(), siblings.end(), SiblingBefore);
+    std::vector<std::size_t> groupStarts(groupOf.size() + 1, 0);
+    for (const std::uint32_t nSlot : recordSlots) {
+        ++groupStarts[slotGroups[nSlot] + 1];
+    }
+    for (std::size_t g = 1; g < groupStarts.size(); ++g) {
+        groupStarts[g] += groupStarts[g - 1];
+    }
+    static const std::string s_strBookmarkPart(1, '\x7F');
+    std::deque<std::string> folderParts;
+    std::vector<CSibling> siblings(records.size());
+    std::vector<std::size_t> groupFill(groupStarts.begin(), groupStarts.end() - 1);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        CBookmark* pMark = records[i];
+        const std::string* pPart = &s_strBookmarkPart;
+        if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
+            const auto it = parts.find(pMark);
+            pPart = it != parts.end() ? &it->second
+                                      : &folderParts.emplace_back(pMark->m_strName + '\\');
+        }
+        siblings[groupFill[slotGroups[recordSlots[i]]]++] =
+            CSibling{PrefixKey(*pPart), PrefixKey(pMark->NSName()), pPart, pMark};
+    }
+    for (std::size_t g = 0; g + 1 < groupStarts.size(); ++g) {
+        std::stable_sort(siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g]),
+                         siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g + 1]),
+                         SiblingBefore);
     }
     // Depth first, each folder directly before its contents, without recursion.
     list.Add(pStart);
-    std::vector<std::pair<const std::vector<CSibling>*, std::size_t>> stack;
+    std::vector<std::pair<std::size_t, std::size_t>> stack;  // next sibling, end of its group
     auto enter = [&](const CBookmark* pFolder) {
-        const auto it = children.find(pFolder);
-        if (it != children.end()) {
-            stack.emplace_back(&it->second, 0);
+        const auto it = groupOf.find(pFolder);
+        if (it != groupOf.end()) {
+            stack.emplace_back(groupStarts[it->second], groupStarts[it->second + 1]);
         }
     };
     enter(pStart);
     while (!stack.empty()) {
-        auto& [pSiblings, nNext] = stack.back();
-        if (nNext == pSiblings->size()) {
+        auto& [nNext, nEnd] = stack.back();
+        if (nNext == nEnd) {
             stack.pop_back();
             continue;
         }
-        CBookmark* pMark = (*pSiblings)[nNext++].pMark;
+        CBookmark* pMark = siblings[nNext++].pMark;
         list.Add(pMark);
         if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
             enter(pMark);
@@ -193,6 +302,8 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
     if (n < 2) {
         return;
     }
+    std::string strText;
+    strText.reserve(2 * kTextPiece);
     int nLevel = 0;  // levels opened by this call; level 0 is written with 4 blanks
     const CBookmark* pCur = static_cast<const CBookmark*>(list[0]);
     bool bCloseNow = bCloseFirst;
@@ -203,21 +314,26 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
             // Only levels that this call opened are closed, so the file stays
             // well formed whatever the list holds.
             if (bCloseNow && nLevel > 0) {
-                WriteFolderClosing(file, nLevel--);
+                AppendFolderClosing(strText, nLevel--);
             }
             bCloseNow = true;
             pCur = pCur->m_pFolder;
         }
         if (pElem->m_nFlags & BMF_FOLDER) {
-            WriteFolderOpening(file, nLevel++, *pElem);
+            AppendFolderOpening(strText, nLevel++, *pElem);
             pCur = pElem;
         } else {
-            WriteBookmark(file, nLevel, *pElem);
+            AppendBookmark(strText, nLevel, *pElem);
+        }
+        if (strText.size() >= kTextPiece) {
+            file.WriteString(strText);
+            strText.clear();
         }
     }
     while (nLevel > 0) {
-        WriteFolderClosing(file, nLevel--);
+        AppendFolderClosing(strText, nLevel--);
     }
+    file.WriteString(strText);
 }
 
 void CTVLDlgBase::WriteNetscapeText(const CBookmarkArray& tree, const CBookmarkArray& exports,
@@ -237,7 +353,10 @@ void CTVLDlgBase::WriteNetscapeText(const CBookmarkArray& tree, const CBookmarkA
     }
     const CNetscapeExtra* pRootExtra =
         tree.GetSize() > 0 ? static_cast<const CBookmark*>(tree[0])->NSExtra() : nullptr;
-    file.WriteString(Description("", pRootExtra) + "<DL><p>\n");
+    std::string strText;
+    AppendDescription(strText, 0, pRootExtra);
+    strText += "<DL><p>\n";
+    file.WriteString(strText);
     WriteTree(tree, file, true);
     if (bExport) {
         const CTime tNow = m_pFileSystem->CurrentTime();
