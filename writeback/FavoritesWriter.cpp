@@ -112,10 +112,13 @@ bool CTVLDlgBase::WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark
     CShortcutPlace place;
     // A name that could lead out of its folder never reaches the file system.
     const bool bPlain = ExportPlace(bookmark, place);
-    std::string strPath = PlacePath(place, place.dirs.size(), true);
-    if (bPlain && pTree == nullptr) {
+    // The path that a failure names is made only for the message.
+    std::string strPath;
+    if (!bPlain) {
+        strPath = PlacePath(place, place.dirs.size(), true);
+    } else if (pTree == nullptr) {
         strPath = FavoritesPathAsFarAsThere();
-    } else if (bPlain && EnsureDirectories(*pTree, place, strPath)) {
+    } else if (EnsureDirectories(*pTree, place, strPath)) {
         // A name that is taken by a file, a link or a directory is never
         // written over: the bookmark takes the next free numbered name.
         const std::string strText = ShortcutText(bookmark.m_strURL);
@@ -127,6 +130,7 @@ bool CTVLDlgBase::WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark
         if (result == FILE_OK) {
             return true;
         }
+        strPath = PlacePath(place, place.dirs.size(), true);
     }
     ReportError(FormatText(kMsgCannotCreateFile, strPath));
     return false;

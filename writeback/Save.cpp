@@ -25,21 +25,21 @@ public:
     // this store's copy.
     void Add(const CBookmark* pMark) {
         const std::string& strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
-        const std::string strURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
-        m_marks.emplace(strURL + NameKey(strName), pMark);
+        const std::uint64_t nURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
+        m_marks.emplace(NameKey(nURL, strName), pMark);
         // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
         const std::string_view strBase = CTVLDlgBase::NumberedBase(strName);
         if (m_bFavorites && strBase.size() != strName.size()) {
-            m_marks.emplace(strURL + NameKey(strBase), pMark);
+            m_marks.emplace(NameKey(nURL, strBase), pMark);
         }
     }
     // Whether the store holds a bookmark that the merge would join with this
     // distinct bookmark of the other store.
     bool Holds(const CBookmark& other) const {
-        const std::string strURL = UrlKey(other.m_strURL);
+        const std::uint64_t nURL = UrlKey(other.m_strURL);
         const std::string_view strBase = CTVLDlgBase::NumberedBase(other.m_strName);
         for (std::string_view strName : {std::string_view(other.m_strName), strBase}) {
-            const auto range = m_marks.equal_range(strURL + NameKey(strName));
+            const auto range = m_marks.equal_range(NameKey(nURL, strName));
             for (auto it = range.first; it != range.second; ++it) {
                 if (Joins(*it->second, other)) {
                     return true;
@@ -53,16 +53,24 @@ public:
     }
 
 private:
-    // SameName never holds between names whose keys differ.
-    static std::string NameKey(std::string_view strName) {
-        return FoldedLower(IsValidUtf8(strName) ? strName : TextAsUtf8(strName));
+    // Bookmarks are found by a hash of the folded URL, a zero byte and the
+    // folded name as UTF-8, without the key itself: SameURL and SameName
+    // never hold between texts whose folded forms differ, so records that
+    // only share the hash are told apart by Joins.
+    static std::uint64_t Fold(std::uint64_t nHash, std::string_view str) {
+        for (const char c : str) {
+            nHash = (nHash ^ static_cast<unsigned char>(FoldLower(c))) * 0x100000001B3ULL;
+        }
+        return nHash;
     }
-    // SameURL never holds between URLs whose keys differ.
-    static std::string UrlKey(std::string_view strURL) {
+    static std::uint64_t UrlKey(std::string_view strURL) {
         if (!strURL.empty() && (strURL.back() == '/' || strURL.back() == '\\')) {
             strURL.remove_suffix(1);
         }
-        return FoldedLower(strURL) + '\0';
+        return Fold(0xCBF29CE484222325ULL, strURL) * 0x100000001B3ULL;
+    }
+    static std::uint64_t NameKey(std::uint64_t nURL, std::string_view strName) {
+        return IsValidUtf8(strName) ? Fold(nURL, strName) : Fold(nURL, TextAsUtf8(strName));
     }
     bool Joins(const CBookmark& held, const CBookmark& other) const {
         const std::string& strHeldName = m_bFavorites ? held.m_strName : held.NSName();
@@ -73,7 +81,7 @@ private:
     }
 
     bool m_bFavorites;
-    std::unordered_multimap<std::string, const CBookmark*> m_marks;
+    std::unordered_multimap<std::uint64_t, const CBookmark*> m_marks;
 };
 
 // Each Netscape folder's place in a walk of the folder tree, folders before
@@ -242,13 +250,17 @@ void CTVLDlgBase::SaveFavorites(const std::vector<CBookmark*>& selected) {
     }
     // One directory after another; within one, in the order visited.
     const auto order = FolderWalkOrder(m_bookmarks);
-    auto placeOf = [&order](const CBookmark* pMark) {
+    std::vector<std::pair<std::size_t, CBookmark*>> placed;
+    placed.reserve(exports.size());
+    for (CBookmark* pMark : exports) {
         const auto it = order.find(pMark->m_pFolder);
-        return it != order.end() ? it->second : order.size();
-    };
-    std::stable_sort(exports.begin(), exports.end(), [&](const CBookmark* a, const CBookmark* b) {
-        return placeOf(a) < placeOf(b);
-    });
+        placed.emplace_back(it != order.end() ? it->second : order.size(), pMark);
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        exports[i] = placed[i].second;
+    }
     for (std::size_t i = 0; i < exports.size(); ++i) {
         if (i % 256 == 0) {
             SaveProgress(i, exports.size());
