@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -187,6 +188,8 @@ void BM_ReadNetscapeFile(benchmark::State& state) {
     state.counters["records"] = nRecords;
 }
 BENCHMARK(BM_ReadNetscapeFile)->Arg(10000)->Arg(kLargeNetscape)->Unit(benchmark::kMillisecond);
+// --million: the Netscape file of a million bookmarks (253 MB) too.
+constexpr int kMillion = 1000000;
 
 void BM_ReadFavorites(benchmark::State& state) {
     const CFavoritesStore* pStore = nullptr;
@@ -219,7 +222,7 @@ void BM_MergeDuplicates(benchmark::State& state) {
     const CFavoritesStore* pFavorites = nullptr;
     try {
         pFavorites = &g_pStores->Favorites();
-        pRead = ReadStores(&g_pStores->Netscape(kLargeNetscape), pFavorites);
+        pRead = ReadStores(&g_pStores->Netscape(static_cast<int>(state.range(0))), pFavorites);
     } catch (const std::exception& e) {
         state.SkipWithError(e.what());
         return;
@@ -242,7 +245,7 @@ void BM_MergeDuplicates(benchmark::State& state) {
     state.counters["joined"] = nBefore - nAfter;
     state.counters["pairs_written"] = pFavorites->stats.nShared;
 }
-BENCHMARK(BM_MergeDuplicates)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MergeDuplicates)->Arg(kLargeNetscape)->Unit(benchmark::kMillisecond);
 
 // A view on stores at fixed paths in place of discovery, with both export boxes
 // ticked or both clear. An empty Favorites path means there is no such store.
@@ -631,7 +634,7 @@ void BM_CliList(benchmark::State& state) {
     try {
         args = {TAVREL_CLI,    "list",
                 "--favorites", g_pStores->Favorites().strDir,
-                "--netscape",  g_pStores->Netscape(kLargeNetscape).strPath};
+                "--netscape",  g_pStores->Netscape(static_cast<int>(state.range(0))).strPath};
     } catch (const std::exception& e) {
         state.SkipWithError(e.what());
         return;
@@ -654,12 +657,33 @@ void BM_CliList(benchmark::State& state) {
     state.counters["child_cpu_ms"] =
         state.iterations() > 0 ? dCpu * 1000.0 / static_cast<double>(state.iterations()) : 0.0;
 }
-BENCHMARK(BM_CliList)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(4.0);
+BENCHMARK(BM_CliList)
+    ->Arg(kLargeNetscape)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(4.0);
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto pEnd = std::remove(argv + 1, argv + argc, std::string_view("--million"));
+    const bool bMillion = pEnd != argv + argc;
+    argc = static_cast<int>(pEnd - argv);
+    argv[argc] = nullptr;
     benchmark::Initialize(&argc, argv);
+    if (bMillion) {
+        benchmark::RegisterBenchmark("BM_ReadNetscapeFile", BM_ReadNetscapeFile)
+            ->Arg(kMillion)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_MergeDuplicates", BM_MergeDuplicates)
+            ->Arg(kMillion)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_CliList", BM_CliList)
+            ->Arg(kMillion)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
+    }
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
