@@ -257,31 +257,55 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         };
         const bool bString = pKeys[0].nType == KEY_STRING;
         std::vector<CPrefixed> keys(m_data.size());
-        for (int i = 0; i < n; ++i) {
-            CPrefixed& key = keys[static_cast<std::size_t>(i)];
-            key = CPrefixed{{0, 0, 0}, i};
+        // Bytes nOffset to nOffset + 24 of the first key.
+        const auto fill = [&](CPrefixed& key, std::size_t nOffset) {
             if (bString) {
-                const auto& str = *static_cast<const std::string*>(pKeys[0].pfnMember(GetAt(i)));
+                const auto& str =
+                    *static_cast<const std::string*>(pKeys[0].pfnMember(GetAt(key.nIndex)));
                 for (std::size_t w = 0; w < 3; ++w) {
-                    key.words[w] = FoldedWord(str, 8 * w, m_bNoCase);
+                    key.words[w] = FoldedWord(str, nOffset + 8 * w, m_bNoCase);
                 }
             }
+        };
+        for (int i = 0; i < n; ++i) {
+            keys[static_cast<std::size_t>(i)] = CPrefixed{{0, 0, 0}, i};
+            fill(keys[static_cast<std::size_t>(i)], 0);
         }
-        const auto order = [&](const CPrefixed& a, const CPrefixed& b) {
+        const auto words = [](const CPrefixed& a, const CPrefixed& b) {
             for (std::size_t w = 0; w < 3; ++w) {
                 if (a.words[w] != b.words[w]) {
                     return a.words[w] < b.words[w] ? -1 : 1;
                 }
             }
-            return compare(a.nIndex, b.nIndex);
+            return 0;
+        };
+        const auto order = [&](const CPrefixed& a, const CPrefixed& b) {
+            const int r = words(a, b);
+            return r != 0 ? r : compare(a.nIndex, b.nIndex);
         };
         std::sort(keys.begin(), keys.end(),
-                  [&](const CPrefixed& a, const CPrefixed& b) { return order(a, b) < 0; });
+                  [&](const CPrefixed& a, const CPrefixed& b) { return words(a, b) < 0; });
+        // Keys that share their first 24 bytes (URLs of one site) are sorted
+        // again by the next 24, and only then by the whole keys.
         std::uint64_t nRank = 0;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            nRank += i > 0 && order(keys[i - 1], keys[i]) != 0 ? 1 : 0;
-            ranked[static_cast<std::size_t>(keys[i].nIndex)] =
-                (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+        for (std::size_t nBegin = 0; nBegin < keys.size();) {
+            std::size_t nEnd = nBegin + 1;
+            while (nEnd < keys.size() && words(keys[nBegin], keys[nEnd]) == 0) {
+                ++nEnd;
+            }
+            const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
+            const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
+            if (nEnd - nBegin > 1) {
+                std::for_each(first, last, [&](CPrefixed& key) { fill(key, 24); });
+                std::sort(first, last,
+                          [&](const CPrefixed& a, const CPrefixed& b) { return order(a, b) < 0; });
+            }
+            for (std::size_t i = nBegin; i < nEnd; ++i) {
+                nRank += i > 0 && (i == nBegin || order(keys[i - 1], keys[i]) != 0) ? 1 : 0;
+                ranked[static_cast<std::size_t>(keys[i].nIndex)] =
+                    (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+            }
+            nBegin = nEnd;
         }
     }
     shellSort(
