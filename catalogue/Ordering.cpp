@@ -208,7 +208,9 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
         const std::uint64_t nPlain = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
         return nColumns[k] == COL_DATE || nColumns[k] == COL_BROWSER || (nPlain & 0xFF) < 8;
     };
-    std::stable_sort(keys.begin(), keys.end(), [&](const CRowKey& a, const CRowKey& b) {
+    // Rows that compare equal keep their order: the index decides last, so
+    // the faster unstable sort gives the stable order.
+    std::sort(keys.begin(), keys.end(), [&](const CRowKey& a, const CRowKey& b) {
         for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
             if (a.values[k] != b.values[k]) {
                 return a.values[k] < b.values[k];
@@ -217,7 +219,8 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
                 break;
             }
         }
-        return CompareRows(rows[a.nIndex], rows[b.nIndex], this) < 0;
+        const int r = CompareRows(rows[a.nIndex], rows[b.nIndex], this);
+        return r != 0 ? r < 0 : a.nIndex < b.nIndex;
     });
     std::vector<std::size_t> order(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
