@@ -423,7 +423,10 @@ void CTVLDlg::ImportProgress(EImportStep step) {
             break;
         case IMPORT_DONE:
             if (m_pImportProgress != nullptr) {
-                m_pImportProgress->Destroy();
+                // Deleted now, not at the next idle time: at start-up the
+                // dialog runs an event loop of its own, which must still be
+                // the active one when the dialog goes.
+                delete m_pImportProgress;
                 m_pImportProgress = nullptr;
                 wxGetTopLevelParent(this)->Thaw();
             }
@@ -440,7 +443,7 @@ void CTVLDlg::OnSave() {
     SaveChanges();
     --m_nBusy;
     if (m_pProgress != nullptr) {
-        m_pProgress->Destroy();
+        delete m_pProgress;
         m_pProgress = nullptr;
     }
 }

@@ -11,6 +11,7 @@
 #include <wx/combobox.h>
 #include <wx/config.h>
 #include <wx/dirdlg.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
@@ -123,11 +124,15 @@ protected:
     }
 
     // Starts as the application does: settings, document, frame, first update.
-    void Start() {
+    // With bSlowImport, the import at start-up counts as long and shows its progress.
+    void Start(bool bSlowImport = false) {
         InstallSettings();
         m_pDoc = new CTavrelDoc;
         m_pFrame = new CMainFrame(m_pDoc);
         m_pView = m_pFrame->GetView();
+        if (bSlowImport) {
+            m_pView->m_progressDelay = std::chrono::milliseconds(0);
+        }
         m_pView->OnInitialUpdate();
         m_pFrame->Show();
     }
@@ -767,6 +772,19 @@ TEST_F(CommandsTest, SaveFromTheMenuWritesTheStoresAndShowsThemAgain) {
     EXPECT_EQ(Rows().GetItemText(0, COL_BROWSER), "**");
     EXPECT_EQ(Rows().GetItemCount(), 10);
     EXPECT_FALSE(m_pView->m_bProgressShown);
+}
+
+// At start-up no event loop runs yet, so the import's progress dialog runs
+// one of its own, which must still be the active one when the dialog goes.
+TEST_F(CommandsTest, ALongImportAtStartUpShowsItsProgressAndEndsCleanly) {
+    wxEventLoopBase* const pLoop = wxEventLoopBase::GetActive();
+    wxEventLoopBase::SetActive(nullptr);
+    Start(true);
+    wxEventLoopBase::SetActive(pLoop);
+    EXPECT_TRUE(m_pView->m_bImportProgressShown);
+    wxTheApp->ProcessIdle();
+    EXPECT_FALSE(m_pFrame->IsFrozen());
+    EXPECT_EQ(Rows().GetItemCount(), 10);
 }
 
 // A long Save shows how far its export is, and a long import how many
