@@ -358,7 +358,7 @@ CLink MakeLink(std::uint64_t nSeed, std::uint64_t nStream, std::uint64_t nIndex)
 class COutput {
 public:
     explicit COutput(const fs::path& path) : m_path(path) {
-        m_pFile = std::fopen(path.c_str(), "wb");
+        m_pFile = std::fopen(path.string().c_str(), "wb");
         if (m_pFile == nullptr) {
             throw std::runtime_error("cannot create " + path.string());
         }
@@ -529,7 +529,7 @@ private:
 };
 
 void WriteFile(const fs::path& path, std::string_view strBytes) {
-    std::FILE* pFile = std::fopen(path.c_str(), "wb");
+    std::FILE* pFile = std::fopen(path.string().c_str(), "wb");
     if (pFile == nullptr) {
         throw std::runtime_error("cannot create " + path.string());
     }
