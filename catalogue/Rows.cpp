@@ -114,11 +114,14 @@ bool CTVLDlgBase::PassesFilter(const CBookmark& bookmark) const {
             ContainsUpper(bookmark.m_pFolder->m_strName, m_szFilter, nLen));
 }
 
+namespace {
+
 // The bytes that a row's text has, one bit each for the upper-case letters,
 // the digits and the commonest other characters; all the rest share bit 63.
 constexpr const char* kClassChars =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 -./:_?=&%#+,!()'\"~;@*[]|$<";
 constexpr int kOtherClass = 63;
+static_assert(std::char_traits<char>::length(kClassChars) == kOtherClass);
 
 constexpr std::array<std::uint64_t, 256> MakeClassBits() {
     std::array<std::uint64_t, 256> bits{};
@@ -131,6 +134,8 @@ constexpr std::array<std::uint64_t, 256> MakeClassBits() {
     return bits;
 }
 constexpr std::array<std::uint64_t, 256> kClassBits = MakeClassBits();
+
+}  // namespace
 
 // What the filter reads of every row, side by side: the name and the URL
 // upper-cased, each ended by a zero byte, which no filter holds, so that a
