@@ -287,7 +287,8 @@ public:
     void ClickColumn(int nColumn);
     // Orders rows with CompareRows, keeping rows that compare equal in their order.
     void SortRowPointers(std::vector<CBookmark*>& rows) const;
-    // The same order as the rows' indices: the first row's, then the second's.
+    // The order that SortRowPointers gives, as indices into rows: first the
+    // index of the row that goes first, and so on.
     std::vector<std::size_t> RowOrder(const std::vector<CBookmark*>& rows) const;
 
     static std::string GetColumnText(const CBookmark& bookmark, int nColumn);
@@ -320,7 +321,8 @@ private:
     std::size_t m_nGone = 0;
     bool m_bOrderValid = false;
     bool m_bRowsRemoved = false;  // m_rowGone does not yet know of every removal
-    // The filter's texts of m_order's rows, made for the first filter.
+    // The filter's texts of m_order's rows, made by PrepareFilter or else by
+    // the first filter.
     struct CSearchText;
     std::unique_ptr<CSearchText> m_pSearch;
     // The rows of the last few filters, most recent last, as the ascending

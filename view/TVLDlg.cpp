@@ -268,7 +268,7 @@ void CTVLDlg::SortRows() {
         records[i] = RecordOf(rows.GetItemData(static_cast<int>(i)));
     }
     m_list->Reorder(RowOrder(records));
-    CallAfter([this] { PrepareFilter(); });
+    PrepareFilterWhenIdle();
 }
 
 void CTVLDlg::FillList() {
@@ -280,10 +280,19 @@ void CTVLDlg::FillList() {
                    [](CBookmark* pMark) { return reinterpret_cast<std::intptr_t>(pMark); });
     m_list->SetItems(data);
     m_nShown = static_cast<int>(rows.size());
-    // The filter's text of a new order is made once the window is idle.
-    CallAfter([this] { PrepareFilter(); });
+    PrepareFilterWhenIdle();
     SetStatusPane(1, m_nShown);
     SetStatusPane(2, nTotal);
+}
+
+void CTVLDlg::PrepareFilterWhenIdle() {
+    // Not while a Save or an import runs, whose progress may let this run:
+    // the catalogue is being rebuilt then, and its end fills the list anew.
+    CallAfter([this] {
+        if (m_nBusy == 0) {
+            PrepareFilter();
+        }
+    });
 }
 
 void CTVLDlg::SetStatusPane(int nPane, int nValue) {

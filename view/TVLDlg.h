@@ -105,6 +105,8 @@ private:
     bool m_bSettingFilter = false;
     // Above 0 while a Save or an import runs.
     int m_nBusy = 0;
+    // The row order and the filter's text are made once the window is idle.
+    void PrepareFilterWhenIdle();
     // False once the view is gone; read on the window's thread only, by the
     // open action's late answers.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
