@@ -150,7 +150,7 @@ struct CTVLDlgBase::CSearchText {
     std::vector<std::uint64_t> classes;  // the bytes that text j has (kClassBits)
     std::vector<std::uint32_t> folders;  // the folder of text j, in pFolders
     std::vector<const CBookmark*> pFolders;
-    std::vector<bool> beyondAscii;  // row i's name, URL or folder name has bytes beyond ASCII
+    std::vector<bool> beyondAscii;  // text j's name, URL or folder name has bytes beyond ASCII
     std::size_t counts[256] = {};   // of each byte, in a sample of the text
 
     explicit CSearchText(const std::vector<CBookmark*>& order)
@@ -205,7 +205,7 @@ struct CTVLDlgBase::CSearchText {
                     nBytes |= static_cast<unsigned char>(c);
                 }
             }
-            beyondAscii[rows[j]] = (nBytes & 0x80) != 0;
+            beyondAscii[j] = (nBytes & 0x80) != 0;
         }
         for (std::size_t i = 0; i < strText.size(); i += 16) {
             ++counts[static_cast<unsigned char>(strText[i])];
@@ -428,9 +428,7 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
             pFrom = &known.texts;
         }
     }
-    if (!m_pSearch) {
-        m_pSearch = std::make_unique<CSearchText>(m_order);
-    }
+    PrepareFilter();
     const CSearchText& search = *m_pSearch;
     if (pKnown == nullptr) {
         std::vector<std::uint32_t> found;
@@ -440,8 +438,7 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
             // Beyond ASCII every text is decoded and folded; only rows with
             // such bytes can match.
             const auto test = [&](std::uint32_t j) {
-                const std::uint32_t nRow = search.rows[j];
-                if (search.beyondAscii[nRow] && PassesFilter(*m_order[nRow])) {
+                if (search.beyondAscii[j] && PassesFilter(*m_order[search.rows[j]])) {
                     found.push_back(j);
                 }
             };

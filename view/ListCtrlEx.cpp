@@ -197,13 +197,7 @@ bool CListCtrlEx::DeleteItem(int nItem) {
 }
 
 void CListCtrlEx::DeleteAllItems() {
-    if (m_nEditItem >= 0) {
-        EndEditLabel(true);
-    }
-    m_rows.DeleteAllItems();
-    m_nAnchor = -1;
-    m_nTopItem = 0;
-    ItemsChanged();
+    SetItems({});
 }
 
 void CListCtrlEx::SetItems(const std::vector<std::intptr_t>& data) {
