@@ -64,6 +64,10 @@ void CBookmarkArray::InsertAt(int i, CObject* p, int nCount) {
     m_data.insert(m_data.begin() + i, static_cast<std::size_t>(nCount), p);
 }
 
+void CBookmarkArray::InsertAt(int i, const CBookmarkArray* pOther) {
+    m_data.insert(m_data.begin() + i, pOther->m_data.begin(), pOther->m_data.end());
+}
+
 void CBookmarkArray::RemoveAndDelete(int i) {
     delete m_data[static_cast<std::size_t>(i)];
     RemoveAt(i);

@@ -209,6 +209,8 @@ public:
 
     int Add(CObject* p);
     void InsertAt(int i, CObject* p, int nCount = 1);
+    // Inserts the other array's pointers at i; both then hold them.
+    void InsertAt(int i, const CBookmarkArray* pOther);
     void RemoveAt(int i) { m_data.erase(m_data.begin() + i); }
     void RemoveAndDelete(int i);
     void DeleteAll();

@@ -33,14 +33,29 @@ bool CTVLDlgBase::ReadShortcut(CTextFileReader& reader, std::string& strURL) {
 }
 
 void CTVLDlgBase::ReadFavorites() {
-    if (!m_bMSIE) {
+    CFavoritesRead read;
+    WalkFavorites(read);
+    TakeFavorites(read);
+}
+
+void CTVLDlgBase::TakeFavorites(CFavoritesRead& read) {
+    m_bookmarks.InsertAt(0, &read.records);
+    read.records.RemoveAll();
+    if (read.bMissing) {
         MarkStoreMissing(STORE_FAVORITES);
+    }
+}
+
+void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
+    if (!m_bMSIE) {
+        read.bMissing = true;
         return;
     }
+    CBookmarkArray& records = read.records;
     auto* pRoot = new CBookmark;
     pRoot->m_strURL = m_strFavorites;
     pRoot->m_nFlags = BMF_FOLDER | BMF_MSIE;
-    m_bookmarks.Add(pRoot);
+    records.Add(pRoot);
 
     // Borrowed pointers with their depth; the catalogue owns the folders.
     std::deque<std::pair<CBookmark*, int>> queue{{pRoot, 0}};
@@ -54,12 +69,12 @@ void CTVLDlgBase::ReadFavorites() {
         CBookmark* const pFolder = queue.front().first;
         const int nDepth = queue.front().second;
         queue.pop_front();
-        ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
+        read.nRead.store(static_cast<std::size_t>(records.GetSize()), std::memory_order_relaxed);
         // Only the root's failure makes the store missing; a sub-folder that
         // cannot be listed is passed over and the walk goes on.
         if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {
             if (pFolder == pRoot) {
-                MarkStoreMissing(STORE_FAVORITES);
+                read.bMissing = true;
                 return;
             }
             continue;
@@ -87,7 +102,7 @@ void CTVLDlgBase::ReadFavorites() {
                 fill(pSub);
                 pSub->m_strURL = std::move(entry.strPath);
                 pSub->m_nFlags = BMF_FOLDER | BMF_MSIE;
-                m_bookmarks.Add(pSub);
+                records.Add(pSub);
                 queue.emplace_back(pSub, nDepth + 1);
                 continue;
             }
@@ -100,7 +115,7 @@ void CTVLDlgBase::ReadFavorites() {
                 fill(pMark);
                 pMark->m_strURL = std::string(strURL);
                 pMark->m_nFlags = BMF_MSIE;
-                m_bookmarks.Add(pMark);
+                records.Add(pMark);
             }
         }
     }

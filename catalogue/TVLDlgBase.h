@@ -4,6 +4,7 @@
 // and supply the user interface through the virtual hooks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -241,6 +242,19 @@ public:
     // Writes the text and one zero byte.
     void GetSelectionText(char* pBuffer) const;
 
+    // What a walk of the Favorites found: its root and records in catalogue
+    // order, or that the root could not be listed. nRead counts the records
+    // while the walk runs, for the progress shown by another thread.
+    struct CFavoritesRead {
+        CBookmarkArray records;
+        std::atomic<std::size_t> nRead{0};
+        bool bMissing = false;
+    };
+    // Reads only the view's settings and the file system, so that it can run
+    // on a thread of its own beside the Netscape reader.
+    void WalkFavorites(CFavoritesRead& read) const;
+    // Puts the walk's records before the catalogue's, and marks a missing store.
+    void TakeFavorites(CFavoritesRead& read);
     // Readers: each appends its root and records to the catalogue.
     void ReadFavorites();
     void ReadNetscapeFile();

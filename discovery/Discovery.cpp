@@ -1,9 +1,11 @@
 // Finds the two stores: the registry, the "NS" switch, the Communicator
 // profiles, and the detection log "TVL.LOG".
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <future>
 
 #include "catalogue/TVLDlgBase.h"
 #include "discovery/Profiles.h"
@@ -13,6 +15,9 @@
 std::FILE* g_pLogFile = nullptr;
 
 namespace {
+
+// How often an import tells its progress while it waits for the Favorites walk.
+constexpr std::chrono::milliseconds kImportPulse(50);
 
 constexpr const char* kUserShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -272,10 +277,26 @@ void CTVLDlgBase::ReadStores() {
     m_bookmarks.DeleteAll();
     InvalidateRowOrder();
     ImportProgress(IMPORT_FAVORITES);
-    ReadFavorites();
-    ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
-    ImportProgress(IMPORT_NETSCAPE);
-    ReadNetscapeFile();
+    // The Favorites are walked on a second thread while the Netscape file is
+    // read here: the walk waits on the file system, the reader on the CPU.
+    // The hooks run on this thread only.
+    CFavoritesRead favorites;
+    {
+        std::future<void> walk =
+            std::async(std::launch::async, [this, &favorites] { WalkFavorites(favorites); });
+        ImportProgress(IMPORT_NETSCAPE);
+        ReadNetscapeFile();
+        ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
+        if (walk.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            ImportProgress(IMPORT_FAVORITES);
+            while (walk.wait_for(kImportPulse) != std::future_status::ready) {
+                ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()) +
+                            favorites.nRead.load(std::memory_order_relaxed));
+            }
+        }
+        walk.get();
+    }
+    TakeFavorites(favorites);
     ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
     ImportProgress(IMPORT_READ);
     MergeDuplicates();

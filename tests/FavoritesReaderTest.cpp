@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <set>
+#include <thread>
 
 #include "tests/TestSupport.h"
 
@@ -402,5 +405,81 @@ TEST_F(FavoritesTest, DepthAndLongPaths) {
     EXPECT_TRUE(m_view.m_missingCalls.empty());
 }
 #endif
+
+// A file system whose directories take a while to list.
+class CSlowListing : public CFailingFileSystem {
+public:
+    bool ListDirectory(const std::string& strDir, CDirListing& listing) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        return CFailingFileSystem::ListDirectory(strDir, listing);
+    }
+};
+
+// The hooks of an import, with the thread that called them.
+class CImportView : public CTestView {
+public:
+    std::vector<EImportStep> m_steps;
+    std::vector<std::size_t> m_counts;
+    std::set<std::thread::id> m_threads;
+    void ImportProgress(EImportStep step) override {
+        m_steps.push_back(step);
+        m_threads.insert(std::this_thread::get_id());
+    }
+    void ImportCount(std::size_t nRead) override {
+        m_counts.push_back(nRead);
+        m_threads.insert(std::this_thread::get_id());
+    }
+    void MarkStoreMissing(std::uint32_t nStore) override {
+        CTestView::MarkStoreMissing(nStore);
+        m_threads.insert(std::this_thread::get_id());
+    }
+};
+
+// The Favorites are walked while the Netscape file is read: both stores are
+// in the catalogue, and the hooks run on the importing thread only, telling
+// the walk's progress while it outlasts the other reader.
+TEST(ImportTest, TheFavoritesAreWalkedBesideTheNetscapeFile) {
+    CTempDir dir;
+    dir.Write("fav/One.url", kShortcut + "http://one/\r\n");
+    dir.Write("fav/A/Two.url", kShortcut + "http://two/\r\n");
+    dir.Write("fav/B/Three.url", kShortcut + "http://three/\r\n");
+    dir.Write("ns.htm",
+              "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<H1>Bookmarks</H1>\n<DL><p>\n"
+              "<DT><A HREF=\"http://ns/\">NS</A>\n</DL><p>\n");
+    CSlowListing fileSystem;
+    CImportView view;
+    view.m_pFileSystem = &fileSystem;
+    view.m_bMSIE = true;
+    view.m_strFavorites = dir / "fav";
+    view.m_bNetscape = true;
+    view.m_strNSFile = dir / "ns.htm";
+    view.ReadStores();
+
+    std::vector<std::string> urls;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        urls.push_back(view.BookmarkAt(i)->m_strURL);
+    }
+    EXPECT_EQ(Sorted(urls), Sorted({dir / "fav", dir / "fav/A", dir / "fav/B",
+                                    JoinPath(dir / "fav", kNetscapeRootName), "http://ns/",
+                                    "http://one/", "http://three/", "http://two/"}));
+    EXPECT_EQ(view.m_threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(view.m_steps,
+              (std::vector<EImportStep>{IMPORT_START, IMPORT_FAVORITES, IMPORT_NETSCAPE,
+                                        IMPORT_FAVORITES, IMPORT_READ, IMPORT_DONE}));
+    ASSERT_GE(view.m_counts.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(view.m_counts.begin(), view.m_counts.end()));
+    EXPECT_EQ(view.m_counts.back(), 8u);
+    EXPECT_TRUE(view.m_missingCalls.empty());
+
+    // Neither store there: both are marked, from the importing thread.
+    view.m_bMSIE = false;
+    view.m_strNSFile = dir / "gone.htm";
+    view.m_threads.clear();
+    view.ReadStores();
+    EXPECT_EQ(view.m_nMissing, STORE_FAVORITES | STORE_NETSCAPE);
+    EXPECT_EQ(view.m_missingCalls.size(), 2u);
+    EXPECT_EQ(view.m_threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(view.m_bookmarks.GetSize(), 1);
+}
 
 }  // namespace
