@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,44 +32,54 @@ class CBookmark;
 // collide with a sibling's.
 using CKeyParts = std::unordered_map<const CBookmark*, std::string>;
 
-// Text that most records leave empty: one pointer until it is set, instead of
-// a whole string in every record.
+// Text that most records leave empty: one pointer until it is set, and then
+// one block holding the length and the bytes, instead of a whole string in
+// every record.
 class CRareText {
 public:
     CRareText() = default;
-    CRareText(const CRareText& other) { *this = other; }
+    CRareText(const CRareText& other) { *this = other.view(); }
     CRareText(CRareText&&) noexcept = default;
-    CRareText& operator=(const CRareText& other) { return *this = other.str(); }
+    CRareText& operator=(const CRareText& other) { return *this = other.view(); }
     CRareText& operator=(CRareText&&) noexcept = default;
+    // The text may lie in this one's own block.
     CRareText& operator=(std::string_view str) {
-        if (str.empty()) {
-            m_pText.reset();
-        } else {
-            m_pText = std::make_unique<std::string>(str);
+        std::unique_ptr<char[]> pText;
+        if (!str.empty()) {
+            pText = std::make_unique_for_overwrite<char[]>(sizeof(std::size_t) + str.size());
+            const std::size_t nSize = str.size();
+            std::memcpy(pText.get(), &nSize, sizeof nSize);
+            std::memcpy(pText.get() + sizeof nSize, str.data(), nSize);
         }
+        m_pText = std::move(pText);
         return *this;
     }
 
     bool empty() const { return m_pText == nullptr; }
     void clear() { m_pText.reset(); }
-    const std::string& str() const {
-        static const std::string s_strEmpty;
-        return m_pText != nullptr ? *m_pText : s_strEmpty;
+    std::string_view view() const {
+        if (m_pText == nullptr) {
+            return {};
+        }
+        std::size_t nSize = 0;
+        std::memcpy(&nSize, m_pText.get(), sizeof nSize);
+        return {m_pText.get() + sizeof nSize, nSize};
     }
-    operator const std::string&() const { return str(); }
-    friend bool operator==(const CRareText& a, std::string_view b) { return a.str() == b; }
+    std::string str() const { return std::string(view()); }
+    operator std::string_view() const { return view(); }
+    friend bool operator==(const CRareText& a, std::string_view b) { return a.view() == b; }
 
 private:
-    std::unique_ptr<std::string> m_pText;
+    std::unique_ptr<char[]> m_pText;
 };
 
 // What only the Netscape file carries for an entry. Names and URLs are held
 // as plain text; the file holds them as HTML text.
 struct CNetscapeExtra {
     // The tag's other attributes as read, each after one blank.
-    std::string strAttributes;
+    CRareText strAttributes;
     // The <DD> text as read, its line breaks included.
-    std::string strDescription;
+    CRareText strDescription;
     bool bDescription = false;
     // A heading that had no ADD_DATE is written without one.
     bool bNoDate = false;

@@ -150,8 +150,9 @@ std::vector<std::string> Contents(const CTVLDlgBase& view) {
              std::to_string(p->m_tAdded) + '/' + std::to_string(p->m_tVisited) + '/' +
              std::to_string(p->m_tModified);
         if (pExtra != nullptr) {
-            s += '\x01' + pExtra->strAttributes + '\x01' + std::to_string(pExtra->bDescription) +
-                 pExtra->strDescription + '\x01' + std::to_string(pExtra->bNoDate);
+            s += '\x01' + pExtra->strAttributes.str() + '\x01' +
+                 std::to_string(pExtra->bDescription) + pExtra->strDescription.str() + '\x01' +
+                 std::to_string(pExtra->bNoDate);
         }
         contents.push_back(s);
     }

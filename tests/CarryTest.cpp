@@ -282,7 +282,7 @@ TEST_F(CarryTest, TwoWayExchangeSettles) {
     EXPECT_EQ(Marks(), rows);
     EXPECT_EQ(Count(ReadFileBytes(m_strNS), ">IExplorer "), 1u);
     for (const CBookmark* p : m_view.Bookmarks()) {
-        EXPECT_EQ(FileTitle(p->m_strFileName), p->m_strName);
+        EXPECT_EQ(FileTitle(p->m_strFileName.str()), p->m_strName);
     }
 }
 #endif

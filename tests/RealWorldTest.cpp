@@ -154,7 +154,7 @@ TEST_F(RealWorldTest, NetscapeFiles) {
             }
             const CNetscapeExtra* pExtra = marks[i]->NSExtra();
             EXPECT_EQ(pExtra != nullptr && !pExtra->strHtmlName.empty()
-                          ? pExtra->strHtmlName
+                          ? pExtra->strHtmlName.str()
                           : EscapeHtmlName(marks[i]->m_strName),
                       strBytes.substr(nClose + 1, nNext - nClose - 1))
                 << strTag.size();
@@ -221,11 +221,11 @@ std::vector<std::string> Extras(const CTestView& view) {
         if (pExtra == nullptr || (pExtra->strAttributes.empty() && !pExtra->bDescription)) {
             continue;
         }
-        std::string s = p->m_strName + "|" + p->m_strURL + "|" + pExtra->strAttributes;
+        std::string s = p->m_strName + "|" + p->m_strURL + "|" + pExtra->strAttributes.str();
         for (const CBookmark* f = p->NSFolder(); f != nullptr; f = f->m_pFolder) {
             s.insert(0, f->m_strName + " > ");
         }
-        lines.push_back(s + (pExtra->bDescription ? "|<DD>" + pExtra->strDescription : ""));
+        lines.push_back(s + (pExtra->bDescription ? "|<DD>" + pExtra->strDescription.str() : ""));
     }
     std::sort(lines.begin(), lines.end());
     return lines;

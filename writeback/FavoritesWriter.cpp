@@ -18,9 +18,9 @@ std::string Numbered(const std::string& strTitle, int n, const std::string& strE
 }
 
 // The file's extension with its dot, as the title of a file leaves it out.
-std::string Extension(const std::string& strFileName) {
+std::string Extension(std::string_view strFileName) {
     const std::size_t nDot = strFileName.rfind('.');
-    return nDot == std::string::npos ? std::string() : strFileName.substr(nDot);
+    return nDot == std::string_view::npos ? std::string() : std::string(strFileName.substr(nDot));
 }
 
 }  // namespace
@@ -31,8 +31,8 @@ bool CTVLDlgBase::FavoritesPlace(const CBookmark& bookmark, CShortcutPlace& plac
     bool bPlain = IsPlainName(place.strFile) && !place.strFile.empty();
     for (const CBookmark* pFolder = bookmark.m_pFolder;
          pFolder != nullptr && pFolder->m_pFolder != nullptr; pFolder = pFolder->m_pFolder) {
-        place.dirs.push_back(pFolder->m_strFileName);
-        bPlain = bPlain && IsPlainName(pFolder->m_strFileName) && !pFolder->m_strFileName.empty();
+        place.dirs.push_back(pFolder->m_strFileName.str());
+        bPlain = bPlain && IsPlainName(place.dirs.back()) && !place.dirs.back().empty();
     }
     std::reverse(place.dirs.begin(), place.dirs.end());
     return bPlain;

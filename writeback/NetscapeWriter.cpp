@@ -43,8 +43,7 @@ void AppendIndent(std::string& strText, int nLevel) {
 void AppendName(std::string& strText, const CBookmark& mark) {
     const CNetscapeExtra* pExtra = mark.NSExtra();
     if (pExtra != nullptr && !pExtra->strHtmlName.empty()) {
-        const std::string& strHtml = pExtra->strHtmlName;
-        strText += strHtml;
+        strText += pExtra->strHtmlName.view();
     } else {
         AppendHtmlName(strText, mark.NSName());
     }
@@ -53,8 +52,7 @@ void AppendName(std::string& strText, const CBookmark& mark) {
 void AppendURL(std::string& strText, const CBookmark& mark) {
     const CNetscapeExtra* pExtra = mark.NSExtra();
     if (pExtra != nullptr && !pExtra->strHtmlURL.empty()) {
-        const std::string& strHtml = pExtra->strHtmlURL;
-        strText += strHtml;
+        strText += pExtra->strHtmlURL.view();
     } else {
         AppendHtmlURL(strText, mark.NSURL());
     }
@@ -63,7 +61,7 @@ void AppendURL(std::string& strText, const CBookmark& mark) {
 // The tag's own closing, after the attributes that only the file carries.
 void AppendCloseTag(std::string& strText, const CNetscapeExtra* pExtra) {
     if (pExtra != nullptr) {
-        strText += pExtra->strAttributes;
+        strText += pExtra->strAttributes.view();
     }
     strText += '>';
 }
@@ -73,7 +71,7 @@ void AppendDescription(std::string& strText, std::size_t nIndent, const CNetscap
     if (pExtra != nullptr && pExtra->bDescription) {
         strText.append(nIndent, ' ');
         strText += "<DD>";
-        strText += pExtra->strDescription;
+        strText += pExtra->strDescription.view();
         strText += '\n';
     }
 }
