@@ -219,6 +219,30 @@ TEST(BookmarkArrayOwnership, DeletesExactlyWhatItOwns) {
     EXPECT_EQ(nDeaths, 6);  // the destructor deletes what is left
 }
 
+// Texts kept as one block: any bytes, copies of their own, and a text taken
+// from the block it replaces.
+TEST(RareText, HoldsAnyBytesAndCopiesThem) {
+    CRareText text;
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(text.view(), "");
+    const std::string strBytes("a\0b\xC3\xA9\n", 6);
+    text = strBytes;
+    EXPECT_EQ(text.view(), strBytes);
+    CRareText copy(text);
+    text = text.view().substr(2);
+    EXPECT_EQ(text.str(), strBytes.substr(2));
+    EXPECT_EQ(copy, strBytes);
+    const CRareText& same = copy;
+    copy = same;
+    EXPECT_EQ(copy, strBytes);
+    copy = text;
+    text.clear();
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(copy, strBytes.substr(2));
+    copy = std::string_view();
+    EXPECT_TRUE(copy.empty());
+}
+
 TEST(BookmarkArraySort, SeveralKeysInBothDirections) {
     const SortKey keys[] = {KeyOf<&CProbe::m_nI32>(KEY_INT32), KeyOf<&CProbe::m_str>(KEY_STRING)};
     CBookmarkArray arr;
