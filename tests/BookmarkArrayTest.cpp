@@ -313,10 +313,12 @@ namespace {
 
 // String keys are ranked from folded copies; the order, ties included, is the
 // one that comparing the records themselves gives (a float key that is equal
-// everywhere takes that path).
+// everywhere takes that path). Texts share up to 60 leading bytes.
 TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
     const char* const kTexts[] = {"a",  "A",  "b", "B",    "_",    "[",
                                   "ab", "aB", "",  "\xE9", "\xC9", "Z"};
+    const std::string kShared[] = {"", "http://www.example.com/pages/",
+                                   "HTTP://WWW.EXAMPLE.COM/PAGES/2026/12/NEWS/ARTICLE-ON-THE-"};
     const SortKey keys[] = {KeyOf<&CProbe::m_str>(KEY_STRING), KeyOf<&CProbe::m_str2>(KEY_STRING),
                             KeyOf<&CProbe::m_f>(KEY_FLOAT)};
     for (bool bNoCase : {true, false}) {
@@ -328,7 +330,8 @@ TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
                 pArr->m_bNoCase = bNoCase;
             }
             for (int i = 0; i < 400; ++i) {
-                const std::string str = kTexts[random() % std::size(kTexts)];
+                const std::string str =
+                    kShared[random() % std::size(kShared)] + kTexts[random() % std::size(kTexts)];
                 const std::string str2 = kTexts[random() % 4];
                 for (CBookmarkArray* pArr : {&fast, &direct}) {
                     auto* p = new CProbe(i);
