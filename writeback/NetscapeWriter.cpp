@@ -174,7 +174,15 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
     std::vector<std::uint32_t> recordSlots(records.size());
     const CBookmark* pLastParent = nullptr;
     std::uint32_t nLastSlot = 0;
+    // The records come in the catalogue's order, not that of their
+    // addresses: each is asked for ahead of its use.
+    const auto prefetch = [&records](std::size_t i) {
+        if (i + 16 < records.size()) {
+            PrefetchRecord(records[i + 16]);
+        }
+    };
     for (std::size_t i = 0; i < records.size(); ++i) {
+        prefetch(i);
         const CBookmark* pParent = records[i]->NSFolder();
         if (i == 0 || pParent != pLastParent) {
             const auto [it, bNew] =
@@ -219,6 +227,10 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
     std::vector<CSibling> siblings(records.size());
     std::vector<std::size_t> groupFill(groupStarts.begin(), groupStarts.end() - 1);
     for (std::size_t i = 0; i < records.size(); ++i) {
+        prefetch(i);
+        if (i + 8 < records.size()) {
+            PrefetchRecord(records[i + 8]->NSName().data());
+        }
         CBookmark* pMark = records[i];
         const std::string* pPart = &s_strBookmarkPart;
         if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
