@@ -147,7 +147,7 @@ void EndDescription(CBookmark& mark, std::string_view strText) {
     if (nLast != npos && strText[nLast] == '\n') {
         strText = strText.substr(0, nLast);
     }
-    mark.m_pNSExtra->strDescription = std::string(strText);
+    mark.m_pNSExtra->strDescription = strText;
 }
 
 // The plain text of a name or URL; the file's own bytes are kept where
@@ -167,7 +167,7 @@ void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
     // A URL is written in double quotes: one that held them is written escaped.
     const bool bKeepable = !bURL || strHtml.find('"') == std::string_view::npos;
     if (bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
-        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = std::string(strHtml);
+        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
     }
     strPlain.shrink_to_fit();
     (bURL ? mark.m_strURL : mark.m_strName) = std::move(strPlain);
@@ -289,7 +289,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     }
                 }
                 if (!strAttributes.empty()) {
-                    ExtraOf(*pMark).strAttributes = std::string(strAttributes);
+                    ExtraOf(*pMark).strAttributes = strAttributes;
                 }
                 const std::size_t nText = std::min(p, strView.size());
                 SetText(*pMark,
