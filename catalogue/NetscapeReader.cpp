@@ -7,6 +7,7 @@
 
 #include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
+#include "platform/Heap.h"
 #include "platform/Path.h"
 
 namespace {
@@ -250,6 +251,10 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     std::string strDescription;
     std::string strAttributes;
     CTag tag;
+    // The records' memory is made present in steps as they are read.
+    CHeapReserve heap;
+    const int nFirst = m_bookmarks.GetSize();
+    std::size_t nLineBytes = 0;
     while (reader.ReadLine(strLine)) {
         const std::string_view strView = strLine;
         std::size_t p = strView.find('<');
@@ -310,8 +315,14 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
                     opened.push_back(pIn);
                     pCurrent = pMark;
                 }
+                nLineBytes += strView.size();
                 if (m_bookmarks.Add(pMark) % 4096 == 0) {
                     ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
+                    // At least a record's size each, and half of the lines'
+                    // bytes for their texts.
+                    heap.Reach(static_cast<std::size_t>(m_bookmarks.GetSize() - nFirst) *
+                                   sizeof(CBookmark) +
+                               nLineBytes / 2);
                 }
                 pLast = pMark;
             } else if (EqualNoCase(tag.strName, "DD")) {

@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +14,7 @@
 #include <random>
 #include <unordered_map>
 
+#include "platform/Heap.h"
 #include "platform/Path.h"
 #include "tests/TestSupport.h"
 
@@ -729,5 +733,24 @@ TEST(NetscapeFileTest, ChunkEndsAnywhere) {
         EXPECT_EQ(pEntry->m_pNSExtra->strDescription, "one\ntwo &amp; three\n  four") << nShift;
     }
 }
+
+#if defined(__GLIBC__)
+// The memory made ready for the records stays in the heap for them when it
+// is freed, a step beyond what they take; what was free is counted.
+TEST(HeapTest, ReservedMemoryStaysAStepAhead) {
+    constexpr std::size_t kStep = CHeapReserve::kStep;
+    CHeapReserve heap;
+    heap.Reach(4 * kStep);
+    const struct mallinfo2 first = mallinfo2();
+    EXPECT_GE(first.fordblks, 5 * kStep);
+    EXPECT_LT(first.fordblks, 7 * kStep);
+    heap.Reach(4 * kStep - 1024);
+    EXPECT_EQ(mallinfo2().arena, first.arena);
+    // A second reader finds that memory free and takes it as it is.
+    CHeapReserve second;
+    second.Reach(3 * kStep);
+    EXPECT_EQ(mallinfo2().arena, first.arena);
+}
+#endif
 
 }  // namespace
