@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -17,8 +18,7 @@
 namespace {
 
 // Blocks up to this size come from the heap, larger ones are mapped of their
-// own: the most that glibc's own adaptive threshold would come to. Freed
-// memory stays in the heap up to twice that.
+// own: the most that glibc's own adaptive threshold would come to.
 constexpr int kMmapThreshold = 32 << 20;
 
 }  // namespace
@@ -33,7 +33,10 @@ void CHeapReserve::Reach(std::size_t nUsed) {
         return;
     }
     mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
-    mallopt(M_TRIM_THRESHOLD, 2 * kMmapThreshold);
+    // What the records take stays in the heap when they are freed, for the
+    // next import of the same store.
+    mallopt(M_TRIM_THRESHOLD,
+            static_cast<int>(std::clamp<std::size_t>(2 * nUsed, 2 * kMmapThreshold, INT_MAX)));
     // The blocks are held until all are made. Only what the heap grows by
     // counts: a block may lie in memory that was free already, and there
     // are no more of those than the memory counted so far.
