@@ -131,15 +131,6 @@ struct CSibling {
     CBookmark* pMark;
 };
 
-std::uint64_t PrefixKey(std::string_view str) {
-    std::uint64_t nKey = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        const auto c = i < str.size() ? static_cast<unsigned char>(FoldLower(str[i])) : 0u;
-        nKey = (nKey << 8) | c;
-    }
-    return nKey;
-}
-
 bool SiblingBefore(const CSibling& a, const CSibling& b) {
     if (a.nPartKey != b.nPartKey) {
         return a.nPartKey < b.nPartKey;
@@ -239,7 +230,7 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
                                       : &folderParts.emplace_back(pMark->m_strName + '\\');
         }
         siblings[groupFill[slotGroups[recordSlots[i]]]++] =
-            CSibling{PrefixKey(*pPart), PrefixKey(pMark->NSName()), pPart, pMark};
+            CSibling{FoldedWord(*pPart, 0), FoldedWord(pMark->NSName(), 0), pPart, pMark};
     }
     for (std::size_t g = 0; g + 1 < groupStarts.size(); ++g) {
         std::stable_sort(siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g]),
