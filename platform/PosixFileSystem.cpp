@@ -434,7 +434,7 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
             continue;
         }
         CDirEntry entry;
-        entry.strName = std::string(pEnt->d_name);
+        entry.strName = pEnt->d_name;
         entry.strPath = JoinPath(strDir, entry.strName);
         DescribeEntry(dirfd(pDir), pEnt->d_name, entry);
         listing.entries.push_back(std::move(entry));
