@@ -253,10 +253,11 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
             stack.pop_back();
             continue;
         }
-        CBookmark* pMark = siblings[nNext++].pMark;
-        list.Add(pMark);
-        if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
-            enter(pMark);
+        // A sibling's part tells a folder without a visit to its record.
+        const CSibling& sibling = siblings[nNext++];
+        list.Add(sibling.pMark);
+        if (sibling.pPart != &s_strBookmarkPart) {
+            enter(sibling.pMark);
         }
     }
 }
@@ -309,6 +310,13 @@ void CTVLDlgBase::WriteTree(const CBookmarkArray& list, CTextFileWriter& file, b
     const CBookmark* pCur = static_cast<const CBookmark*>(list[0]);
     bool bCloseNow = bCloseFirst;
     for (int i = 1; i < n; ++i) {
+        // The list is in the file's order, not that of the records' addresses.
+        if (i + 16 < n) {
+            PrefetchRecord(list[i + 16]);
+        }
+        if (i + 8 < n) {
+            static_cast<const CBookmark*>(list[i + 8])->PrefetchTexts();
+        }
         const auto* pElem = static_cast<const CBookmark*>(list[i]);
         const CBookmark* pParent = pElem->NSFolder();
         while (pCur != nullptr && pCur != pParent) {
