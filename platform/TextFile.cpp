@@ -1,7 +1,13 @@
 #include "platform/TextFile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -155,35 +161,155 @@ bool CTextFileReader::ReadLine(std::string_view& strLine) {
     }
 }
 
-void CTextFileWriter::WriteString(std::string_view str) {
-    if (m_bFailed) {
-        return;
-    }
+namespace {
+
+// Beyond this many bytes a file is written on a second thread, in pieces of
+// kHandOff bytes of text; smaller files, such as shortcuts, start none.
+constexpr std::size_t kBackgroundAfter = std::size_t{1} << 20;
+constexpr std::size_t kHandOff = std::size_t{1} << 20;
+
+void AppendWindowsLines(std::string& strOut, std::string_view str) {
     for (std::size_t nStart = 0; nStart < str.size();) {
         const auto* pNewline =
             static_cast<const char*>(std::memchr(str.data() + nStart, '\n', str.size() - nStart));
         const std::size_t nEnd =
             pNewline != nullptr ? static_cast<std::size_t>(pNewline - str.data()) : str.size();
-        m_strBuffer.append(str.data() + nStart, nEnd - nStart);
+        strOut.append(str.data() + nStart, nEnd - nStart);
         if (pNewline != nullptr) {
-            m_strBuffer += "\r\n";
+            strOut += "\r\n";
         }
         nStart = nEnd + (pNewline != nullptr ? 1 : 0);
     }
+}
+
+}  // namespace
+
+// The second thread: it takes whole pieces of text, at most two waiting, and
+// hands them on with Windows line ends. After a failure it drops the rest.
+class CTextFileWriter::CBackground {
+public:
+    explicit CBackground(CByteSink& sink) : m_sink(sink), m_thread([this] { Run(); }) {}
+    ~CBackground() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bEnd = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    CBackground(const CBackground&) = delete;
+    CBackground& operator=(const CBackground&) = delete;
+
+    bool Failed() const { return m_bFailed.load(std::memory_order_relaxed); }
+
+    // Takes the text and leaves strText empty, with the capacity of a piece
+    // written before.
+    void Push(std::string& strText) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting.size() < 2; });
+        m_waiting.push_back(std::move(strText));
+        if (!m_spare.empty()) {
+            strText = std::move(m_spare.back());
+            m_spare.pop_back();
+        } else {
+            strText = std::string();
+        }
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    // Waits until every piece given has been handed on; true when all were.
+    bool Finish() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting.empty() && !m_bBusy; });
+        return !Failed();
+    }
+
+private:
+    void Run() {
+        std::string strLines;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_bEnd || !m_waiting.empty(); });
+            if (m_waiting.empty()) {
+                return;
+            }
+            std::string strText = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            m_bBusy = true;
+            // A writer destroyed without Close drops what it still held.
+            const bool bDrop = m_bEnd;
+            lock.unlock();
+            m_changed.notify_all();
+            if (!bDrop && !Failed()) {
+                strLines.clear();
+                AppendWindowsLines(strLines, strText);
+                if (!m_sink.Write(strLines.data(), strLines.size())) {
+                    m_bFailed.store(true, std::memory_order_relaxed);
+                }
+            }
+            strText.clear();
+            lock.lock();
+            m_spare.push_back(std::move(strText));
+            m_bBusy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    CByteSink& m_sink;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_waiting;
+    std::vector<std::string> m_spare;
+    bool m_bBusy = false;
+    bool m_bEnd = false;
+    std::atomic<bool> m_bFailed{false};
+    std::thread m_thread;  // last: it starts once everything it reads is made
+};
+
+CTextFileWriter::CTextFileWriter(CByteSink& sink) : m_sink(sink) {}
+
+CTextFileWriter::~CTextFileWriter() = default;
+
+void CTextFileWriter::WriteString(std::string_view str) {
+    if (m_bFailed) {
+        return;
+    }
+    if (m_pBackground) {
+        m_strBuffer += str;
+        if (m_strBuffer.size() >= kHandOff) {
+            m_pBackground->Push(m_strBuffer);
+            m_bFailed = m_pBackground->Failed();
+        }
+        return;
+    }
+    AppendWindowsLines(m_strBuffer, str);
     if (m_strBuffer.size() >= kChunk && !Drain()) {
         m_bFailed = true;
+    }
+    if (!m_bFailed && m_nDrained >= kBackgroundAfter) {
+        m_pBackground = std::make_unique<CBackground>(m_sink);
+        m_strBuffer.reserve(kHandOff + kChunk);
     }
 }
 
 bool CTextFileWriter::Drain() {
     const bool bWritten = m_sink.Write(m_strBuffer.data(), m_strBuffer.size());
+    m_nDrained += m_strBuffer.size();
     m_strBuffer.clear();
     return bWritten;
 }
 
 bool CTextFileWriter::Close() {
-    if (!m_bFailed && !m_strBuffer.empty() && !Drain()) {
+    if (m_pBackground) {
+        if (!m_bFailed && !m_strBuffer.empty()) {
+            m_pBackground->Push(m_strBuffer);
+        }
+        m_bFailed = !m_pBackground->Finish();
+        m_pBackground.reset();
+    } else if (!m_bFailed && !m_strBuffer.empty() && !Drain()) {
         m_bFailed = true;
     }
+    m_strBuffer.clear();
     return !m_bFailed;
 }

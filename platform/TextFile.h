@@ -93,10 +93,14 @@ public:
     }
 };
 
-// Text written as a Windows text file into a sink.
+// Text written as a Windows text file into a sink. Once a file has grown
+// large, its line ends are turned and its bytes handed to the sink on a
+// second thread, in order, while the caller makes the text that follows.
 class CTextFileWriter {
 public:
-    explicit CTextFileWriter(CByteSink& sink) : m_sink(sink) {}
+    explicit CTextFileWriter(CByteSink& sink);
+    // Without Close, what is still buffered is dropped.
+    ~CTextFileWriter();
     CTextFileWriter(const CTextFileWriter&) = delete;
     CTextFileWriter& operator=(const CTextFileWriter&) = delete;
 
@@ -106,9 +110,13 @@ public:
     bool Close();
 
 private:
+    class CBackground;
+
     bool Drain();
 
     CByteSink& m_sink;
-    std::string m_strBuffer;
+    std::string m_strBuffer;  // with Windows line ends; the text as given once in the background
+    std::size_t m_nDrained = 0;
     bool m_bFailed = false;
+    std::unique_ptr<CBackground> m_pBackground;
 };

@@ -390,6 +390,32 @@ TEST_F(SaveTest, FullDiskAtEveryOffset) {
     }
 }
 
+// The same in a file of megabytes, whose bytes go to disk on a second thread
+// after the first megabyte: before that, just after it, and near the end.
+TEST_F(SaveTest, FullDiskInALargeFile) {
+    const std::string strOriginal = NetscapeText(Generate(7, 30000, "n", false));
+    m_dir.Write("profile/bookmark.htm", strOriginal);
+    Import();
+    m_view.SaveChanges();
+    const std::size_t nSize = ReadFileBytes(m_strNS).size();
+    ASSERT_GT(nSize, 3u << 20);
+    for (const std::uint64_t nAt : {std::uint64_t{700000}, std::uint64_t{(1u << 20) + 70000},
+                                    std::uint64_t{nSize / 2}, std::uint64_t{nSize - 1}}) {
+        m_dir.Write("profile/bookmark.htm", strOriginal);
+        std::filesystem::remove(Backup(kNow));
+        Import();
+        m_fs.m_nFailWriteAt = nAt;
+        m_view.SaveChanges();
+        m_fs.m_nFailWriteAt.reset();
+        ASSERT_EQ(m_view.m_messages,
+                  std::vector<std::string>{"Cannot write the file \"" + m_strNS + "\""})
+            << nAt;
+        ASSERT_EQ(Snapshot(m_dir / "profile"),
+                  (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}))
+            << nAt;
+    }
+}
+
 // A store that is not there: Save does what it can with the other one. A
 // Netscape file gone since the import is written anew, with no backup claimed.
 TEST_F(SaveTest, MissingStores) {

@@ -164,6 +164,62 @@ TEST_P(WriterTextTest, WholeFile) {
 INSTANTIATE_TEST_SUITE_P(WriterText, WriterTextTest, testing::ValuesIn(kTextCases),
                          [](const auto& info) { return info.param.pszName; });
 
+// A file of megabytes, given in pieces of every size: its bytes reach the
+// sink in order with Windows line ends, also once they are written on a
+// second thread; a sink that fails there takes nothing more, and Close says
+// so; a writer destroyed without Close stops.
+TEST(WriterTest, LargeFilesArriveWholeAndInOrder) {
+    std::string strText;
+    for (int i = 0; strText.size() < (5u << 20); ++i) {
+        strText += "line " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 97), 'x');
+        strText += i % 5 == 0 ? "\n\n" : "\n";
+    }
+    const std::string strExpected = Crlf(strText);
+    const auto writeAll = [&strText](CTextFileWriter& file) {
+        for (std::size_t nAt = 0, nPiece = 1; nAt < strText.size(); nAt += nPiece) {
+            nPiece = 1 + (nAt * 7919) % 150000;
+            file.WriteString(std::string_view(strText).substr(nAt, nPiece));
+        }
+    };
+    CStringSink sink;
+    {
+        CTextFileWriter file(sink);
+        writeAll(file);
+        EXPECT_TRUE(file.Close());
+    }
+    EXPECT_TRUE(sink.m_strBytes == strExpected);
+
+    struct CFailingSink : CByteSink {
+        std::size_t nFailAt = 0;
+        std::string strBytes;
+        int nCallsAfter = 0;
+        bool Write(const char* pData, std::size_t nSize) override {
+            if (strBytes.size() >= nFailAt) {
+                ++nCallsAfter;
+                return false;
+            }
+            strBytes.append(pData, nSize);
+            return strBytes.size() <= nFailAt;
+        }
+    };
+    for (const std::size_t nFailAt : {std::size_t{100}, std::size_t{3} << 20}) {
+        CFailingSink failing;
+        failing.nFailAt = nFailAt;
+        CTextFileWriter file(failing);
+        writeAll(file);
+        EXPECT_FALSE(file.Close()) << nFailAt;
+        EXPECT_EQ(failing.nCallsAfter, 0) << nFailAt;
+        EXPECT_TRUE(strExpected.compare(0, failing.strBytes.size(), failing.strBytes) == 0);
+    }
+    CStringSink dropped;
+    {
+        CTextFileWriter file(dropped);
+        writeAll(file);
+    }
+    EXPECT_LT(dropped.m_strBytes.size(), strExpected.size());
+    EXPECT_TRUE(strExpected.compare(0, dropped.m_strBytes.size(), dropped.m_strBytes) == 0);
+}
+
 // A list whose start folder is not the parent of what follows: no closing line
 // is written for a level that the call did not open.
 TEST(WriterTest, NeverClosesALevelItDidNotOpen) {
