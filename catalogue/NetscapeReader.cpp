@@ -1,14 +1,18 @@
 // Reads the Netscape bookmark file: a line scanner that looks for fixed
 // attribute markers, not an HTML parser.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <future>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
 #include "platform/Heap.h"
 #include "platform/Path.h"
+#include "platform/Worker.h"
 
 namespace {
 
@@ -184,6 +188,265 @@ void KeepAttribute(std::string& strAttributes, const CAttribute& attr) {
     }
 }
 
+// The entries of the file's body, a line at a time. A part that starts in
+// the middle of the file does not know which folders are open there: it
+// stands in placeholders for them, the k-th for the folder that is current
+// once k lists more than it opened have been closed, and the join puts in
+// the folders that the first part left open.
+class CEntryParser {
+public:
+    CEntryParser(CBookmark* pRoot, bool bPart)
+        : m_pRoot(pRoot), m_pCurrent(pRoot), m_pLast(pRoot), m_bPart(bPart) {
+        if (bPart) {
+            m_pCurrent = Placeholder(0);
+        }
+    }
+
+    // onAdded(record, line size) takes each new record.
+    template <class FAdded>
+    void Line(std::string_view strView, FAdded onAdded) {
+        std::size_t p = strView.find('<');
+        if (m_pDescribed != nullptr) {
+            m_strDescription += strView.substr(0, p);
+            if (p == npos) {
+                return;
+            }
+        }
+        for (; p != npos && !m_bGaveUp; p = strView.find('<', p)) {
+            if (m_pDescribed != nullptr) {
+                EndDescription(*m_pDescribed, m_strDescription);
+                m_pDescribed = nullptr;
+            }
+            ParseTag(strView, p, m_tag);
+            p = m_tag.nEnd;
+            CBookmark* const pIn = m_pCurrent != nullptr ? m_pCurrent : m_pRoot;
+            const bool bAnchor = EqualNoCase(m_tag.strName, "A");
+            if (bAnchor || EqualNoCase(m_tag.strName, "H3")) {
+                // At the deepest level a heading becomes a sibling of the
+                // current folder, which a part may not know.
+                const bool bAtLimit =
+                    !bAnchor && m_opened.size() >= static_cast<std::size_t>(kMaxFolderDepth);
+                if (bAtLimit && m_bPart) {
+                    m_bGaveUp = true;
+                    return;
+                }
+                auto* pMark = new CBookmark;
+                Fill(*pMark, bAnchor, strView, p);
+                if (bAnchor) {
+                    pMark->m_pFolder = pIn;
+                    pMark->m_nFlags = BMF_NETSCAPE;
+                } else {
+                    pMark->m_pFolder = bAtLimit ? pIn->m_pFolder : pIn;
+                    pMark->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
+                    m_opened.push_back(pIn);
+                    m_nMaxDepth = std::max(m_nMaxDepth, m_opened.size());
+                    m_pCurrent = pMark;
+                }
+                if (m_bPart && IsPlaceholder(pIn)) {
+                    m_placed.push_back(m_records.size());
+                }
+                onAdded(pMark, strView.size());
+                m_pLast = pMark;
+            } else if (EqualNoCase(m_tag.strName, "DD")) {
+                CNetscapeExtra* pExtra = m_pLast != nullptr ? m_pLast->m_pNSExtra.get() : nullptr;
+                if (m_pLast != nullptr && (pExtra == nullptr || !pExtra->bDescription)) {
+                    ExtraOf(*m_pLast).bDescription = true;
+                    m_pDescribed = m_pLast;
+                    const std::size_t nText = std::min(p, strView.size());
+                    m_strDescription.assign(
+                        strView.substr(nText, strView.find('<', nText) - nText));
+                }
+            } else if (EqualNoCase(m_tag.strName, "/DL")) {
+                m_pLast = nullptr;
+                if (m_pCurrent != nullptr) {
+                    if (!m_opened.empty()) {
+                        m_pCurrent = m_opened.back();
+                        m_opened.pop_back();
+                    } else if (m_bPart) {
+                        m_pCurrent = Placeholder(m_placeholders.size());
+                    } else {
+                        m_pCurrent = nullptr;
+                    }
+                }
+            }
+        }
+    }
+
+    // The input ended, or the second part begins: a <DD> text runs to here.
+    // The blanks that indent the second part's first tag need not be added:
+    // a <DD> text ends at its last line end.
+    void End() {
+        if (m_pDescribed != nullptr) {
+            EndDescription(*m_pDescribed, m_strDescription);
+            m_pDescribed = nullptr;
+        }
+    }
+
+    bool GaveUp() const { return m_bGaveUp; }
+    // The headings open now, and the most that were at once.
+    std::size_t Depth() const { return m_opened.size(); }
+    std::size_t MaxDepth() const { return m_nMaxDepth; }
+
+    // The second part, given the first: each placeholder becomes the folder
+    // it stands for.
+    void JoinAfter(const CEntryParser& first) {
+        const std::size_t nOpen = first.m_opened.size();
+        for (const std::size_t i : m_placed) {
+            CBookmark* pMark = m_records[i];
+            const auto k = static_cast<std::size_t>(pMark->m_pFolder->m_tAdded);
+            CBookmark* pFolder = k == 0       ? first.m_pCurrent
+                                 : k <= nOpen ? first.m_opened[nOpen - k]
+                                              : nullptr;
+            pMark->m_pFolder = pFolder != nullptr ? pFolder : m_pRoot;
+        }
+    }
+
+    void DeleteRecords() {
+        for (CBookmark* pMark : m_records) {
+            delete pMark;
+        }
+        m_records.clear();
+    }
+
+    std::vector<CBookmark*> m_records;  // a part's records, in order
+
+private:
+    // More lists closed than opened is rare: so many that every later line
+    // would mostly add placeholders are left to the first part's reader.
+    static constexpr std::size_t kMaxPlaceholders = 4096;
+
+    CBookmark* Placeholder(std::size_t k) {
+        if (k >= kMaxPlaceholders) {
+            m_bGaveUp = true;
+            return m_pCurrent;
+        }
+        m_placeholders.push_back(std::make_unique<CBookmark>());
+        m_placeholders.back()->m_tAdded = static_cast<CTime>(k);
+        return m_placeholders.back().get();
+    }
+    // Every folder of the file has flags; a placeholder has none.
+    static bool IsPlaceholder(const CBookmark* pFolder) { return pFolder->m_nFlags == 0; }
+
+    // The record's texts and dates from the tag just parsed, which ends at p.
+    void Fill(CBookmark& mark, bool bAnchor, std::string_view strView, std::size_t p) {
+        bool bDated = false;
+        bool bLinked = false;
+        m_strAttributes.clear();
+        for (const CAttribute& attr : m_tag.attributes) {
+            if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
+                SetText(mark, attr.strValue, true);
+                bLinked = true;
+            } else if (!bDated && EqualNoCase(attr.strName, "ADD_DATE")) {
+                mark.m_tAdded = NumberAt(attr.strValue);
+                bDated = true;
+            } else if (bAnchor && EqualNoCase(attr.strName, "LAST_VISIT")) {
+                mark.m_tVisited = NumberAt(attr.strValue);
+            } else if (bAnchor && EqualNoCase(attr.strName, "LAST_MODIFIED")) {
+                mark.m_tModified = NumberAt(attr.strValue);
+            } else if (bAnchor || !EqualNoCase(attr.strName, "FOLDED")) {
+                KeepAttribute(m_strAttributes, attr);
+            }
+        }
+        if (!m_strAttributes.empty()) {
+            ExtraOf(mark).strAttributes = m_strAttributes;
+        }
+        const std::size_t nText = std::min(p, strView.size());
+        SetText(mark, WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)),
+                false);
+        if (!bAnchor && !bDated) {
+            ExtraOf(mark).bNoDate = true;
+        }
+    }
+
+    CBookmark* const m_pRoot;
+    // Null once the outermost list has been closed; later entries go to the
+    // root. For each open heading, the folder that was current before it (the
+    // root when there was none). Its size is the depth of m_pCurrent, except
+    // that headings beyond kMaxFolderDepth all sit at that depth.
+    CBookmark* m_pCurrent;
+    std::vector<CBookmark*> m_opened;
+    // The entry that a <DD> describes: the last one read, unless a list was
+    // closed since; and the record whose <DD> text goes on past its line.
+    CBookmark* m_pLast;
+    CBookmark* m_pDescribed = nullptr;
+    // The <DD> text of m_pDescribed so far, and the kept attributes of a tag,
+    // gathered here and given to the record once they are whole.
+    std::string m_strDescription;
+    std::string m_strAttributes;
+    CTag m_tag;
+    const bool m_bPart;
+    bool m_bGaveUp = false;
+    std::size_t m_nMaxDepth = 0;
+    std::vector<std::unique_ptr<CBookmark>> m_placeholders;
+    std::vector<std::size_t> m_placed;  // records whose folder is a placeholder
+};
+
+// Below this many bytes after its head, a file is read in one part.
+constexpr std::uint64_t kSplitSize = std::uint64_t{8} << 20;
+// How far past the middle a line that can start the second part is looked for.
+constexpr std::uint64_t kSplitSearch = std::uint64_t{1} << 20;
+
+struct CSplit {
+    bool bFound = false;
+    std::uint64_t nAt = 0;      // the second part's first line
+    std::uint64_t nHashAt = 0;  // where its hash starts
+};
+
+// Whether a line starts, after blanks, with "<DT>" directly followed by an
+// entry's tag: nothing of the part before it then carries over into it but
+// the open folders and a <DD> text that this line ends.
+bool StartsEntry(std::string_view strLine) {
+    std::size_t nIndent = 0;
+    while (nIndent < strLine.size() && (strLine[nIndent] == ' ' || strLine[nIndent] == '\t')) {
+        ++nIndent;
+    }
+    const std::string_view strTag = strLine.substr(nIndent);
+    const auto tagged = [&strTag](std::string_view strStart) {
+        return strTag.size() > strStart.size() &&
+               EqualNoCase(strTag.substr(0, strStart.size()), strStart);
+    };
+    if (tagged("<DT><A")) {
+        return IsBlank(strTag[6]);
+    }
+    return tagged("<DT><H3") && (IsBlank(strTag[7]) || strTag[7] == '>');
+}
+
+// The first line from nFrom on (or from the middle of what is still to read,
+// given 0) where the second part can start, when the file is large enough.
+CSplit FindSplit(const CTextFileReader& reader, std::uint64_t nFrom) {
+    CSplit split;
+    if (!reader.CanSplit()) {
+        return split;
+    }
+    if (nFrom == 0) {
+        const std::uint64_t nSize = reader.FileSize();
+        if (nSize < reader.Offset() || nSize - reader.Offset() < kSplitSize) {
+            return split;
+        }
+        nFrom = reader.Offset() + (nSize - reader.Offset()) / 2;
+    }
+    std::string strWindow(kSplitSearch, '\0');
+    // The line start after the first line end at or after nFrom - 1.
+    const std::uint64_t nBase = nFrom - 1;
+    const std::size_t nGot = reader.Peek(nBase, strWindow.data(), strWindow.size());
+    const std::string_view strText(strWindow.data(), nGot);
+    for (std::size_t nEnd = strText.find('\n'); nEnd != npos; nEnd = strText.find('\n', nEnd + 1)) {
+        const std::size_t nLine = nEnd + 1;
+        const std::size_t nLineEnd = strText.find('\n', nLine);
+        if (nLineEnd == npos) {
+            break;
+        }
+        if (StartsEntry(strText.substr(nLine, nLineEnd - nLine))) {
+            split.nAt = nBase + nLine;
+            split.nHashAt = split.nAt - split.nAt % CContentHash::kBlock;
+            // What this reader has hashed already stays with it.
+            split.bFound = split.nHashAt >= reader.Offset();
+            return split;
+        }
+    }
+    return split;
+}
+
 }  // namespace
 
 void CTVLDlgBase::ReadNetscapeFile() {
@@ -220,6 +483,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     std::string_view strLine;
     m_strNSHeader.clear();
     m_bNSHeading = false;
+    m_nNSParts = 1;
     while (!m_bNSHeading && reader.ReadLine(strLine)) {
         m_strNSHeader += strLine;
         if (m_strNSHeader.size() > kMaxNetscapeHead) {
@@ -236,118 +500,84 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     }
     m_strNSHeader += '\n';
 
-    // Null once the outermost list has been closed; later entries go to the root.
-    CBookmark* pCurrent = pRoot;
-    // For each open heading, the folder that was current before it (the root
-    // when there was none). Its size is the depth of pCurrent, except that
-    // headings beyond kMaxFolderDepth all sit at that depth.
-    std::vector<CBookmark*> opened;
-    // The entry that a <DD> describes: the last one read, unless a list was
-    // closed since; and the record whose <DD> text goes on past its line.
-    CBookmark* pLast = pRoot;
-    CBookmark* pDescribed = nullptr;
-    // The <DD> text of pDescribed so far, and the kept attributes of a tag,
-    // gathered here and given to the record once they are whole.
-    std::string strDescription;
-    std::string strAttributes;
-    CTag tag;
+    CEntryParser parser(pRoot, false);
     // The records' memory is made present in steps as they are read.
     CHeapReserve heap;
     const int nFirst = m_bookmarks.GetSize();
     std::size_t nLineBytes = 0;
+    std::atomic<std::size_t> nRestRead{0};
+    const auto add = [&](CBookmark* pMark, std::size_t nLine) {
+        nLineBytes += nLine;
+        if (m_bookmarks.Add(pMark) % 4096 == 0) {
+            ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()) +
+                        nRestRead.load(std::memory_order_relaxed));
+            // At least a record's size each, and half of the lines' bytes for
+            // their texts.
+            heap.Reach(static_cast<std::size_t>(m_bookmarks.GetSize() - nFirst) *
+                           sizeof(CBookmark) +
+                       nLineBytes / 2);
+        }
+    };
+    const CSplit split = FindSplit(reader, m_nNSSplitFrom);
+    if (!split.bFound) {
+        while (reader.ReadLine(strLine)) {
+            parser.Line(strLine, add);
+        }
+        parser.End();
+        return !reader.LineTooLong();
+    }
+
+    // A large file is read in two parts at once: the second part on a thread
+    // of its own, not knowing which folders are open where it starts.
+    reader.EndAt(split.nAt, split.nHashAt);
+    CTextFileReader rest;
+    rest.AttachRest(reader, split.nAt, split.nHashAt);
+    CEntryParser restParser(pRoot, true);
+    std::future<void> restRead = CWorker::Get().Run([&] {
+        std::string_view strRestLine;
+        while (!restParser.GaveUp() && rest.ReadLine(strRestLine)) {
+            restParser.Line(strRestLine, [&](CBookmark* pMark, std::size_t) {
+                restParser.m_records.push_back(pMark);
+                nRestRead.store(restParser.m_records.size(), std::memory_order_relaxed);
+            });
+        }
+        restParser.End();
+    });
+    // The second part's task uses what is declared above it until it ends.
+    struct CWaitFor {
+        std::future<void>& done;
+        ~CWaitFor() {
+            if (done.valid()) {
+                done.wait();
+            }
+        }
+    } waitForRest{restRead};
     while (reader.ReadLine(strLine)) {
-        const std::string_view strView = strLine;
-        std::size_t p = strView.find('<');
-        if (pDescribed != nullptr) {
-            strDescription += strView.substr(0, p);
-            if (p == npos) {
-                continue;
-            }
-        }
-        for (; p != npos; p = strView.find('<', p)) {
-            if (pDescribed != nullptr) {
-                EndDescription(*pDescribed, strDescription);
-                pDescribed = nullptr;
-            }
-            ParseTag(strView, p, tag);
-            p = tag.nEnd;
-            CBookmark* const pIn = pCurrent != nullptr ? pCurrent : pRoot;
-            const bool bAnchor = EqualNoCase(tag.strName, "A");
-            if (bAnchor || EqualNoCase(tag.strName, "H3")) {
-                auto* pMark = new CBookmark;
-                bool bDated = false;
-                bool bLinked = false;
-                strAttributes.clear();
-                for (const CAttribute& attr : tag.attributes) {
-                    if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
-                        SetText(*pMark, attr.strValue, true);
-                        bLinked = true;
-                    } else if (!bDated && EqualNoCase(attr.strName, "ADD_DATE")) {
-                        pMark->m_tAdded = NumberAt(attr.strValue);
-                        bDated = true;
-                    } else if (bAnchor && EqualNoCase(attr.strName, "LAST_VISIT")) {
-                        pMark->m_tVisited = NumberAt(attr.strValue);
-                    } else if (bAnchor && EqualNoCase(attr.strName, "LAST_MODIFIED")) {
-                        pMark->m_tModified = NumberAt(attr.strValue);
-                    } else if (bAnchor || !EqualNoCase(attr.strName, "FOLDED")) {
-                        KeepAttribute(strAttributes, attr);
-                    }
-                }
-                if (!strAttributes.empty()) {
-                    ExtraOf(*pMark).strAttributes = strAttributes;
-                }
-                const std::size_t nText = std::min(p, strView.size());
-                SetText(*pMark,
-                        WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)),
-                        false);
-                if (bAnchor) {
-                    pMark->m_pFolder = pIn;
-                    pMark->m_nFlags = BMF_NETSCAPE;
-                } else {
-                    if (!bDated) {
-                        ExtraOf(*pMark).bNoDate = true;
-                    }
-                    // At the deepest level a heading becomes a sibling of the current folder.
-                    const bool bAtLimit =
-                        opened.size() >= static_cast<std::size_t>(kMaxFolderDepth);
-                    pMark->m_pFolder = bAtLimit ? pIn->m_pFolder : pIn;
-                    pMark->m_nFlags = BMF_FOLDER | BMF_NETSCAPE;
-                    opened.push_back(pIn);
-                    pCurrent = pMark;
-                }
-                nLineBytes += strView.size();
-                if (m_bookmarks.Add(pMark) % 4096 == 0) {
-                    ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
-                    // At least a record's size each, and half of the lines'
-                    // bytes for their texts.
-                    heap.Reach(static_cast<std::size_t>(m_bookmarks.GetSize() - nFirst) *
-                                   sizeof(CBookmark) +
-                               nLineBytes / 2);
-                }
-                pLast = pMark;
-            } else if (EqualNoCase(tag.strName, "DD")) {
-                CNetscapeExtra* pExtra = pLast != nullptr ? pLast->m_pNSExtra.get() : nullptr;
-                if (pLast != nullptr && (pExtra == nullptr || !pExtra->bDescription)) {
-                    ExtraOf(*pLast).bDescription = true;
-                    pDescribed = pLast;
-                    const std::size_t nText = std::min(p, strView.size());
-                    strDescription.assign(strView.substr(nText, strView.find('<', nText) - nText));
-                }
-            } else if (EqualNoCase(tag.strName, "/DL")) {
-                pLast = nullptr;
-                if (pCurrent != nullptr) {
-                    if (opened.empty()) {
-                        pCurrent = nullptr;
-                    } else {
-                        pCurrent = opened.back();
-                        opened.pop_back();
-                    }
-                }
-            }
-        }
+        parser.Line(strLine, add);
     }
-    if (pDescribed != nullptr) {
-        EndDescription(*pDescribed, strDescription);
+    restRead.get();
+    if (reader.LineTooLong()) {
+        restParser.DeleteRecords();
+        return false;
     }
-    return !reader.LineTooLong();
+    if (!restParser.GaveUp() && parser.Depth() + restParser.MaxDepth() < kMaxFolderDepth) {
+        parser.End();
+        restParser.JoinAfter(parser);
+        for (CBookmark* pMark : restParser.m_records) {
+            m_bookmarks.Add(pMark);
+        }
+        reader.JoinHash(rest);
+        m_nNSParts = 2;
+        return !rest.LineTooLong();
+    }
+    // Where the second part cannot tell what the first one would have made of
+    // it, this reader goes on with it.
+    restParser.DeleteRecords();
+    rest.AttachRest(reader, split.nAt, split.nHashAt);
+    while (rest.ReadLine(strLine)) {
+        parser.Line(strLine, add);
+    }
+    parser.End();
+    reader.JoinHash(rest);
+    return !rest.LineTooLong();
 }

@@ -93,6 +93,11 @@ public:
     int m_nShown = 0;
     std::string m_strFavorites;
     std::string m_strNSHeader;
+    // A large Netscape file is read in two parts at once, the second from the
+    // middle on; m_nNSSplitFrom, when not 0, sets where the second part is
+    // looked for. How many parts the last read took.
+    std::uint64_t m_nNSSplitFrom = 0;
+    int m_nNSParts = 1;
     // Whether the Netscape file had a page heading; without one the whole
     // file is its head.
     bool m_bNSHeading = false;

@@ -19,7 +19,7 @@ public:
     void Reach(std::size_t nUsed);
 
     // The most that is kept present beyond what is taken.
-    static constexpr std::size_t kStep = 8u << 20;
+    static constexpr std::size_t kStep = 4u << 20;
 
 private:
     // Free when made, plus what the heap grew by for this since.

@@ -29,6 +29,7 @@ void CTextFileReader::AttachFile(std::FILE* pFile) {
 void CTextFileReader::AttachDescriptor(int fd, std::uint64_t nSize) {
     Close();
     m_fd = fd;
+    m_nFileSize = nSize;
     // One byte more than the file, so that its end is seen without a second read.
     ReserveBuffer(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, nSize + 1)));
 }
@@ -46,7 +47,7 @@ void CTextFileReader::Close() {
         std::fclose(m_pFile);
     }
 #ifndef _WIN32
-    if (m_fd >= 0) {
+    if (m_fd >= 0 && !m_bPread) {
         close(m_fd);
     }
 #endif
@@ -57,6 +58,44 @@ void CTextFileReader::Close() {
     m_strLine.clear();
     m_bTooLong = false;
     m_hash = CContentHash();
+    m_nOffset = 0;
+    m_nReadEnd = m_nHashEnd = kNoEnd;
+    m_nTextFrom = 0;
+    m_nFileSize = 0;
+    m_bPread = false;
+}
+
+std::size_t CTextFileReader::Peek(std::uint64_t nOffset, char* pData, std::size_t nSize) const {
+#ifndef _WIN32
+    if (m_fd >= 0) {
+        ssize_t nRead = 0;
+        do {
+            nRead = pread(m_fd, pData, nSize, static_cast<off_t>(nOffset));
+        } while (nRead < 0 && errno == EINTR);
+        return nRead > 0 ? static_cast<std::size_t>(nRead) : 0;
+    }
+#endif
+    (void)nOffset;
+    (void)pData;
+    (void)nSize;
+    return 0;
+}
+
+void CTextFileReader::EndAt(std::uint64_t nSplit, std::uint64_t nHashSplit) {
+    m_nReadEnd = nSplit;
+    m_nHashEnd = nHashSplit;
+}
+
+void CTextFileReader::AttachRest(const CTextFileReader& first, std::uint64_t nSplit,
+                                 std::uint64_t nHashSplit) {
+    Close();
+    m_fd = first.m_fd;
+    m_bPread = true;
+    m_nOffset = nHashSplit;
+    m_nTextFrom = nSplit;
+    m_hash = CContentHash(nHashSplit);
+    m_nLineLimit = first.m_nLineLimit;
+    ReserveBuffer(kChunk);
 }
 
 void CTextFileReader::ReserveBuffer(std::size_t nSize) {
@@ -73,9 +112,13 @@ bool CTextFileReader::Fill() {
     }
 #ifndef _WIN32
     else if (m_fd >= 0) {
+        const std::size_t nWant = static_cast<std::size_t>(
+            std::min<std::uint64_t>(m_nBufferSize, m_nReadEnd - m_nOffset));
         ssize_t nRead = 0;
         do {
-            nRead = read(m_fd, m_pBuffer.get(), m_nBufferSize);
+            nRead = nWant == 0 ? 0
+                    : m_bPread ? pread(m_fd, m_pBuffer.get(), nWant, static_cast<off_t>(m_nOffset))
+                               : read(m_fd, m_pBuffer.get(), nWant);
         } while (nRead < 0 && errno == EINTR);
         n = nRead > 0 ? static_cast<std::size_t>(nRead) : 0;
     }
@@ -83,9 +126,14 @@ bool CTextFileReader::Fill() {
     else {
         return false;
     }
-    m_hash.Update(m_pBuffer.get(), n);
-    m_pPos = m_pBuffer.get();
-    m_pEnd = m_pPos + n;
+    const std::uint64_t nStart = m_nOffset;
+    m_nOffset += n;
+    m_hash.Update(m_pBuffer.get(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                       n, nStart < m_nHashEnd ? m_nHashEnd - nStart : 0)));
+    const std::size_t nSkip = static_cast<std::size_t>(
+        std::min<std::uint64_t>(n, m_nTextFrom > nStart ? m_nTextFrom - nStart : 0));
+    m_pPos = m_pBuffer.get() + nSkip;
+    m_pEnd = m_pBuffer.get() + n;
     return n > 0;
 }
 
@@ -166,7 +214,7 @@ namespace {
 // Beyond this many bytes a file is written on a second thread, in pieces of
 // kHandOff bytes of text; smaller files, such as shortcuts, start none.
 constexpr std::size_t kBackgroundAfter = std::size_t{1} << 20;
-constexpr std::size_t kHandOff = std::size_t{1} << 20;
+constexpr std::size_t kHandOff = std::size_t{1} << 18;
 
 void AppendWindowsLines(std::string& strOut, std::string_view str) {
     for (std::size_t nStart = 0; nStart < str.size();) {

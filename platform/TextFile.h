@@ -54,6 +54,31 @@ public:
         return m_hash.Value();
     }
 
+    // A file attached by its descriptor can be read in two parts at once, by
+    // this reader and a second one. False for other inputs.
+    bool CanSplit() const {
+        return m_fd >= 0 && !m_bPread;
+    }
+    // The bytes read from the file so far, and its size when it was attached.
+    std::uint64_t Offset() const {
+        return m_nOffset;
+    }
+    std::uint64_t FileSize() const {
+        return m_nFileSize;
+    }
+    // Up to nSize bytes of the file from nOffset, without moving the reader.
+    std::size_t Peek(std::uint64_t nOffset, char* pData, std::size_t nSize) const;
+    // The first part ends before nSplit; bytes from nHashSplit on, a multiple
+    // of CContentHash::kBlock that no read has passed, are left to the second.
+    void EndAt(std::uint64_t nSplit, std::uint64_t nHashSplit);
+    // The second part: the text of the first reader's file from nSplit to its
+    // end, hashed from nHashSplit. The first reader keeps the file open.
+    void AttachRest(const CTextFileReader& first, std::uint64_t nSplit, std::uint64_t nHashSplit);
+    // Takes in the hash of the second part, once both are read.
+    void JoinHash(const CTextFileReader& rest) {
+        m_hash.Join(rest.m_hash);
+    }
+
 private:
     bool Fill();
     bool GiveUpLine(std::string_view& strLine);
@@ -73,6 +98,16 @@ private:
     std::size_t m_nLineLimit = kNoLineLimit;
     bool m_bTooLong = false;
     CContentHash m_hash;
+    // Where the file is read from next; no byte is read from m_nReadEnd on,
+    // none hashed from m_nHashEnd on, and those before m_nTextFrom are no text.
+    std::uint64_t m_nOffset = 0;
+    std::uint64_t m_nReadEnd = kNoEnd;
+    std::uint64_t m_nHashEnd = kNoEnd;
+    std::uint64_t m_nTextFrom = 0;
+    std::uint64_t m_nFileSize = 0;
+    bool m_bPread = false;  // a second part, which reads the first one's descriptor
+
+    static constexpr std::uint64_t kNoEnd = static_cast<std::uint64_t>(-1);
 };
 
 // Where the bytes of a file being written go.

@@ -9,11 +9,13 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <random>
 #include <unordered_map>
 
+#include "platform/ContentHash.h"
 #include "platform/Heap.h"
 #include "platform/Path.h"
 #include "tests/TestSupport.h"
@@ -734,22 +736,147 @@ TEST(NetscapeFileTest, ChunkEndsAnywhere) {
     }
 }
 
+#ifndef _WIN32
+// A file past its first megabyte is read in two parts at once. Wherever the
+// second part starts, among open folders, lists closed past the outermost,
+// a <DD> text that runs over lines and tags in either case, the records, their
+// folders and what only the file carries are those of one reader, and so is
+// the file's hash that Save compares. Where the parts' depths together reach
+// the deepest level, or the second part closes more lists than it can stand
+// in for, one reader goes on alone.
+TEST(NetscapeSplitTest, TwoPartsReadAsOne) {
+    std::string strFiller = "<DT><H3 ADD_DATE=\"1\">L1</H3>\n<DL><p>\n<DT><H3>L2</H3>\n<DL><p>\n";
+    for (int i = 0; strFiller.size() < (1200u << 10); ++i) {
+        strFiller += "    <DT><A HREF=\"http://f/" + std::to_string(i) + "\" ADD_DATE=\"" +
+                     std::to_string(i) + "\">filler " + std::to_string(i) + "</A>\n";
+    }
+    const std::string strTricky =
+        "<DT><H3 ADD_DATE=\"2\" ID=\"x\">Outer</H3>\n<DL><p>\n"
+        "  <DT><A HREF=\"http://a/?x=1&amp;y\" ADD_DATE=\"3\" ICON=\"i\">A &amp; B</A>\n"
+        "<DD>text that\nruns over lines\n"
+        "  <DT><H3>NoDate</H3>\n  <DL><p>\n"
+        "\t<DT><A HREF=\"http://b/\">B</A>\n    <DD>one line\n  </DL><p>\n"
+        "  <DT><A HREF=\"http://c/\" LAST_VISIT=\"9\">C</A>\n</DL><p>\n"
+        "<DT><A HREF=\"http://d/\">D in L2</A>\n</DL><p>\n"
+        "<dt><a href=\"http://e/\">e in L1</a>\n</DL><p>\n"
+        "<DT><A HREF=\"http://g/\">G in the root</A>\n</DL><p>\n"
+        "<DT><A HREF=\"http://h/\">H after the end</A>\n</DL><p>\n</DL><p>\n"
+        "<DT><H3 ADD_DATE=\"4\">Late</H3>\n<DL><p>\n<DT><A HREF=\"http://i/\">I in Late</A>\n"
+        "</DL><p>\n<DT><A HREF=\"http://j/\">J last</A>\n<DD>to the end\n";
+    const CTempDir dir;
+    const auto readFile = [&dir](const std::string& strText, std::uint64_t nSplitFrom,
+                                 CTestView& view) {
+        dir.Write("bookmark.htm", strText);
+        view.m_nNSSplitFrom = nSplitFrom;
+        ReadStore(view, dir / "bookmark.htm");
+    };
+    const auto expectOne = [&](const std::string& strText, std::uint64_t nFrom, int nParts) {
+        // Looked for past the end, the second part is never found.
+        CTestView one;
+        readFile(strText, std::uint64_t{1} << 62, one);
+        ASSERT_EQ(one.m_nNSParts, 1);
+        CTestView split;
+        readFile(strText, nFrom, split);
+        ASSERT_EQ(split.m_nMissing, 0u) << nFrom;
+        EXPECT_EQ(split.m_nNSParts, nParts) << nFrom;
+        EXPECT_EQ(DescribeRecords(split), DescribeRecords(one)) << nFrom;
+        EXPECT_EQ(split.m_strNSHeader, one.m_strNSHeader);
+        EXPECT_EQ(split.CheckNetscapeFile(split.m_strNSFile), CTVLDlgBase::SAVE_DONE) << nFrom;
+    };
+
+    // From every line on, the second part starts at the next line that starts
+    // an entry; after "J last", none does.
+    const std::string strText = kHead + strFiller + strTricky;
+    const std::size_t nLast = strText.find("<DT><A HREF=\"http://j/");
+    for (std::size_t nAt = strText.size() - strTricky.size(); nAt < strText.size();
+         nAt = strText.find('\n', nAt) + 1) {
+        expectOne(strText, nAt, nAt <= nLast ? 2 : 1);
+    }
+    // No line after the middle starts an entry: one reader.
+    expectOne(strText, strText.size() - 20, 1);
+
+    // With L1 and L2, 997 headings are open where the second part starts;
+    // when it opens three more, one reader reads it.
+    std::string strDeep = kHead;
+    for (int i = 0; i < kMaxFolderDepth - 5; ++i) {
+        strDeep += "<DT><H3>D" + std::to_string(i) + "</H3>\n<DL><p>\n";
+    }
+    strDeep += strFiller;
+    const std::size_t nDeepSplit = strDeep.size();
+    for (int i = 0; i < 3; ++i) {
+        strDeep += "<DT><H3>E" + std::to_string(i) + "</H3>\n<DL><p>\n<DT><A HREF=\"u\">e</A>\n";
+        expectOne(strDeep, nDeepSplit, i < 2 ? 2 : 1);
+    }
+
+    std::string strClosing = kHead + strFiller + "<DT><A HREF=\"http://k/\">K</A>\n";
+    for (int i = 0; i < 5000; ++i) {
+        strClosing += "</DL><p>\n";
+    }
+    strClosing += "<DT><H3>Root folder</H3>\n<DL><p>\n<DT><A HREF=\"http://l/\">L</A>\n";
+    expectOne(strClosing, strClosing.find("<DT><A HREF=\"http://k/"), 1);
+}
+#endif
+
+// A stream hashed in two parts that meet at a block's end, each fed in pieces
+// of any size, hashes as the whole; moving, changing or dropping a byte, or
+// swapping two blocks, changes the hash.
+TEST(ContentHashTest, PartsJoinToTheWhole) {
+    constexpr std::size_t kBlock = CContentHash::kBlock;
+    std::string strBytes(3 * kBlock + 777, '\0');
+    std::mt19937 rng(5);
+    for (char& c : strBytes) {
+        c = static_cast<char>(rng() % 7);
+    }
+    const auto hash = [](std::string_view str, std::uint64_t nOffset, std::size_t nPiece) {
+        CContentHash h(nOffset);
+        for (std::size_t i = 0; i < str.size(); i += nPiece) {
+            h.Update(str.data() + i, std::min(nPiece, str.size() - i));
+        }
+        return h;
+    };
+    const std::uint64_t nWhole = hash(strBytes, 0, strBytes.size()).Value();
+    for (const std::size_t nPiece : {std::size_t{1} << 16, std::size_t{4093}}) {
+        EXPECT_EQ(hash(strBytes, 0, nPiece).Value(), nWhole);
+        for (const std::size_t nSplit : {kBlock, 2 * kBlock, 3 * kBlock}) {
+            CContentHash first = hash(std::string_view(strBytes).substr(0, nSplit), 0, nPiece);
+            first.Join(hash(std::string_view(strBytes).substr(nSplit), nSplit, nPiece));
+            EXPECT_EQ(first.Value(), nWhole) << nSplit;
+            EXPECT_EQ(first.Length(), strBytes.size());
+        }
+    }
+    std::string strChanged = strBytes;
+    strChanged[kBlock + 5] ^= 1;
+    EXPECT_NE(hash(strChanged, 0, 1 << 16).Value(), nWhole);
+    EXPECT_NE(hash(std::string_view(strBytes).substr(1), 0, 1 << 16).Value(), nWhole);
+    strChanged =
+        strBytes.substr(kBlock, kBlock) + strBytes.substr(0, kBlock) + strBytes.substr(2 * kBlock);
+    EXPECT_NE(hash(strChanged, 0, 1 << 16).Value(), nWhole);
+}
+
 #if defined(__GLIBC__)
 // The memory made ready for the records stays in the heap for them when it
-// is freed, a step beyond what they take; what was free is counted.
+// is freed, a step beyond what they take; what was free is counted. In a
+// process of its own: the heap's counts take in the memory pools of the
+// threads that earlier tests ran on.
 TEST(HeapTest, ReservedMemoryStaysAStepAhead) {
-    constexpr std::size_t kStep = CHeapReserve::kStep;
-    CHeapReserve heap;
-    heap.Reach(4 * kStep);
-    const struct mallinfo2 first = mallinfo2();
-    EXPECT_GE(first.fordblks, 5 * kStep);
-    EXPECT_LT(first.fordblks, 7 * kStep);
-    heap.Reach(4 * kStep - 1024);
-    EXPECT_EQ(mallinfo2().arena, first.arena);
-    // A second reader finds that memory free and takes it as it is.
-    CHeapReserve second;
-    second.Reach(3 * kStep);
-    EXPECT_EQ(mallinfo2().arena, first.arena);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            constexpr std::size_t kStep = CHeapReserve::kStep;
+            CHeapReserve heap;
+            heap.Reach(4 * kStep);
+            const struct mallinfo2 first = mallinfo2();
+            bool bHeld = first.fordblks >= 5 * kStep && first.fordblks < 7 * kStep;
+            heap.Reach(4 * kStep - 1024);
+            bHeld = bHeld && mallinfo2().arena == first.arena;
+            // A second reader finds that memory free and takes it as it is.
+            CHeapReserve second;
+            second.Reach(3 * kStep);
+            bHeld = bHeld && mallinfo2().arena == first.arena;
+            std::fprintf(stderr, "%s", bHeld ? "held" : "not held");
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "^held$");
 }
 #endif
 

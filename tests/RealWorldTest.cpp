@@ -180,6 +180,53 @@ TEST_F(RealWorldTest, NetscapeFiles) {
     }
 }
 
+#ifndef _WIN32
+// Each file with a megabyte of bookmarks put before its body, read in two
+// parts that meet at lines spread over the body: the records, their folders
+// and what only the file carries are those of one reader.
+TEST_F(RealWorldTest, NetscapeFilesReadInTwoParts) {
+    const CTempDir dir;
+    int nSplit = 0;
+    for (const auto& entry : fs::directory_iterator(m_strDir + "/netscape")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string strBytes = ReadFileBytes(entry.path().string());
+        std::size_t nBody = 0;
+        for (std::size_t p = strBytes.find('<'); p != std::string::npos && nBody == 0;
+             p = strBytes.find('<', p + 1)) {
+            if (TagAt(strBytes, p, "h1")) {
+                nBody = strBytes.find('\n', p) + 1;
+            }
+        }
+        ASSERT_NE(nBody, 0u);
+        std::string strText = strBytes.substr(0, nBody);
+        for (int i = 0; strText.size() < nBody + (1200u << 10); ++i) {
+            strText += "<DT><A HREF=\"http://filler/" + std::to_string(i) + "\">f</A>\r\n";
+        }
+        const std::size_t nFirst = strText.size();
+        strText += strBytes.substr(nBody);
+        dir.Write("bookmark.htm", strText);
+        const auto read = [&dir](CTestView& view, std::uint64_t nFrom) {
+            view.m_bNetscape = true;
+            view.m_strNSFile = dir / "bookmark.htm";
+            view.m_nNSSplitFrom = nFrom;
+            view.ReadNetscapeFile();
+        };
+        CTestView one;
+        read(one, std::uint64_t{1} << 62);
+        ASSERT_EQ(one.m_nNSParts, 1);
+        for (int k = 0; k < 5; ++k) {
+            const std::uint64_t nFrom = nFirst + (strText.size() - nFirst) * k / 5;
+            CTestView split;
+            read(split, nFrom);
+            nSplit += split.m_nNSParts == 2 ? 1 : 0;
+            ASSERT_EQ(DescribeRecords(split), DescribeRecords(one)) << nFrom;
+            EXPECT_EQ(split.CheckNetscapeFile(split.m_strNSFile), CTVLDlgBase::SAVE_DONE);
+        }
+    }
+    EXPECT_GT(nSplit, 100);
+}
+#endif
+
 TEST_F(RealWorldTest, NetscapeNamesAndDates) {
     // The number of records of the file that pass the test.
     auto count = [&](const char* pszFile, auto pred) {

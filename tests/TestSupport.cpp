@@ -28,6 +28,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/Path.h"
 #include "platform/Shell.h"
@@ -505,4 +506,34 @@ std::string FixturePath(const std::string& strRel) {
 std::string RealWorldDir() {
     const std::string strDir = TAVREL_REAL_WORLD_DIR;
     return std::filesystem::is_directory(strDir) ? strDir : std::string();
+}
+
+std::vector<std::string> DescribeRecords(const CTVLDlgBase& view) {
+    std::unordered_map<const CBookmark*, int> index;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        index.emplace(view.BookmarkAt(i), i);
+    }
+    std::vector<std::string> lines;
+    for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
+        const CBookmark* p = view.BookmarkAt(i);
+        std::string s;
+        for (const std::string& strPart :
+             {std::to_string(p->m_nFlags), p->m_strName, p->m_strURL, std::to_string(p->m_tAdded),
+              std::to_string(p->m_tVisited), std::to_string(p->m_tModified),
+              p->m_pFolder != nullptr ? std::to_string(index.at(p->m_pFolder)) : "-"}) {
+            s += strPart;
+            s += '|';
+        }
+        if (const CNetscapeExtra* pExtra = p->m_pNSExtra.get()) {
+            for (const std::string_view strPart :
+                 {pExtra->strAttributes.view(), std::string_view(pExtra->bDescription ? "D" : "-"),
+                  pExtra->strDescription.view(), std::string_view(pExtra->bNoDate ? "N" : "-"),
+                  pExtra->strHtmlName.view(), pExtra->strHtmlURL.view()}) {
+                s += strPart;
+                s += '|';
+            }
+        }
+        lines.push_back(s);
+    }
+    return lines;
 }

@@ -158,3 +158,7 @@ std::string ReadFileBytes(const std::string& strPath);
 std::string FixturePath(const std::string& strRel);
 // The real-world sample directory beside the checkout, or empty when it is absent.
 std::string RealWorldDir();
+
+// Every record in full, one line each: flags, texts, dates, its folder by
+// index, and what only the Netscape file carries.
+std::vector<std::string> DescribeRecords(const CTVLDlgBase& view);
