@@ -3,8 +3,14 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <future>
+
+#include "platform/Worker.h"
 
 namespace {
+
+// Arrays of at least this many records are freed by two threads.
+constexpr std::size_t kParallelDelete = 1 << 16;
 
 template <class T>
 int CompareNumbers(const void* a, const void* b) {
@@ -78,8 +84,24 @@ void CBookmarkArray::DeleteAll() {
     // allocated in, the frees run through memory instead of jumping: several
     // times faster for a million records.
     std::sort(m_data.begin(), m_data.end(), std::less<CObject*>());
-    for (CObject* p : m_data) {
-        delete p;
+    const auto deleteRange = [](CObject* const* pFrom, CObject* const* pTo) {
+        for (; pFrom != pTo; ++pFrom) {
+            delete *pFrom;
+        }
+    };
+    // A large array is freed by two threads, the upper addresses by the
+    // worker: the records that its reader made lie there, in its own pool.
+    CObject* const* const pBegin = m_data.data();
+    CObject* const* const pEnd = pBegin + m_data.size();
+    CObject* const* pMiddle = pEnd;
+    std::future<void> upper;
+    if (m_data.size() >= kParallelDelete) {
+        pMiddle = pBegin + m_data.size() / 2;
+        upper = CWorker::Get().Run([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); });
+    }
+    deleteRange(pBegin, pMiddle);
+    if (upper.valid()) {
+        upper.get();
     }
     m_data.clear();
 }

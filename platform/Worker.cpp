@@ -9,13 +9,13 @@ struct CWorker::CState {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::packaged_task<void()>> tasks;
-    bool bEnd = false;
     std::thread thread;
 };
 
 CWorker& CWorker::Get() {
-    static CWorker s_worker;
-    return s_worker;
+    // Never destroyed: arrays freed while the process ends may still use it.
+    static CWorker* s_pWorker = new CWorker;
+    return *s_pWorker;
 }
 
 CWorker::CWorker() : m_pState(new CState) {
@@ -23,10 +23,7 @@ CWorker::CWorker() : m_pState(new CState) {
     state.thread = std::thread([&state] {
         std::unique_lock<std::mutex> lock(state.mutex);
         for (;;) {
-            state.changed.wait(lock, [&state] { return state.bEnd || !state.tasks.empty(); });
-            if (state.tasks.empty()) {
-                return;
-            }
+            state.changed.wait(lock, [&state] { return !state.tasks.empty(); });
             std::packaged_task<void()> task = std::move(state.tasks.front());
             state.tasks.pop_front();
             lock.unlock();
@@ -34,16 +31,6 @@ CWorker::CWorker() : m_pState(new CState) {
             lock.lock();
         }
     });
-}
-
-CWorker::~CWorker() {
-    {
-        std::lock_guard<std::mutex> lock(m_pState->mutex);
-        m_pState->bEnd = true;
-    }
-    m_pState->changed.notify_all();
-    m_pState->thread.join();
-    delete m_pState;
 }
 
 std::future<void> CWorker::Run(std::function<void()> task) {

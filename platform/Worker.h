@@ -10,7 +10,7 @@
 // thread of its own would get whichever memory pool another thread left.
 class CWorker {
 public:
-    // The process's worker, started on first use.
+    // The process's worker, started on first use and left running to its end.
     static CWorker& Get();
 
     // The future is ready when the task has run.
@@ -21,7 +21,7 @@ public:
 
 private:
     CWorker();
-    ~CWorker();
+    ~CWorker() = default;
     struct CState;
     CState* m_pState;
 };

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <utility>
 
 #include "catalogue/Bookmark.h"
@@ -217,6 +219,35 @@ TEST(BookmarkArrayOwnership, DeletesExactlyWhatItOwns) {
         arr.SetSize(2);
     }
     EXPECT_EQ(nDeaths, 6);  // the destructor deletes what is left
+}
+
+// A large array is freed on two threads, each object once, null slots
+// among them; then it is empty and takes new objects.
+TEST(BookmarkArrayOwnership, LargeArraysAreFreedOnTwoThreads) {
+    struct CCounted : CObject {
+        std::atomic<int>* pHere;
+        std::atomic<int>* pElsewhere;
+        std::thread::id caller;
+        CCounted(std::atomic<int>* pH, std::atomic<int>* pE)
+            : pHere(pH), pElsewhere(pE), caller(std::this_thread::get_id()) {}
+        ~CCounted() override { ++*(std::this_thread::get_id() == caller ? pHere : pElsewhere); }
+    };
+    std::atomic<int> nHere{0};
+    std::atomic<int> nElsewhere{0};
+    CBookmarkArray arr;
+    constexpr int kCount = 100000;
+    for (int i = 0; i < kCount; ++i) {
+        arr.Add(new CCounted(&nHere, &nElsewhere));
+    }
+    arr.SetSize(kCount + 3);
+    arr.DeleteAll();
+    EXPECT_EQ(nHere + nElsewhere, kCount);
+    EXPECT_GT(nHere, 0);
+    EXPECT_GT(nElsewhere, 0);
+    EXPECT_EQ(arr.GetSize(), 0);
+    arr.Add(new CCounted(&nHere, &nElsewhere));
+    arr.DeleteAll();
+    EXPECT_EQ(nHere + nElsewhere, kCount + 1);
 }
 
 // Texts kept as one block: any bytes, copies of their own, and a text taken
