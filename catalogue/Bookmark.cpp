@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <future>
 
 #include "platform/Worker.h"
 
@@ -93,15 +92,14 @@ void CBookmarkArray::DeleteAll() {
     // worker: the records that its reader made lie there, in its own pool.
     CObject* const* const pBegin = m_data.data();
     CObject* const* const pEnd = pBegin + m_data.size();
-    CObject* const* pMiddle = pEnd;
-    std::future<void> upper;
     if (m_data.size() >= kParallelDelete) {
-        pMiddle = pBegin + m_data.size() / 2;
-        upper = CWorker::Get().Run([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); });
-    }
-    deleteRange(pBegin, pMiddle);
-    if (upper.valid()) {
-        upper.get();
+        CObject* const* const pMiddle = pBegin + m_data.size() / 2;
+        CWorkerJob upper =
+            CWorker::Get().Run([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); });
+        deleteRange(pBegin, pMiddle);
+        upper.Wait();
+    } else {
+        deleteRange(pBegin, pEnd);
     }
     m_data.clear();
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <future>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -533,7 +532,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     CTextFileReader rest;
     rest.AttachRest(reader, split.nAt, split.nHashAt);
     CEntryParser restParser(pRoot, true);
-    std::future<void> restRead = CWorker::Get().Run([&] {
+    CWorkerJob restRead = CWorker::Get().Run([&] {
         std::string_view strRestLine;
         while (!restParser.GaveUp() && rest.ReadLine(strRestLine)) {
             restParser.Line(strRestLine, [&](CBookmark* pMark, std::size_t) {
@@ -543,19 +542,10 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
         }
         restParser.End();
     });
-    // The second part's task uses what is declared above it until it ends.
-    struct CWaitFor {
-        std::future<void>& done;
-        ~CWaitFor() {
-            if (done.valid()) {
-                done.wait();
-            }
-        }
-    } waitForRest{restRead};
     while (reader.ReadLine(strLine)) {
         parser.Line(strLine, add);
     }
-    restRead.get();
+    restRead.Wait();
     if (reader.LineTooLong()) {
         restParser.DeleteRecords();
         return false;

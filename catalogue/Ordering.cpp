@@ -4,11 +4,15 @@
 
 #include "catalogue/TVLDlgBase.h"
 #include "catalogue/TextCase.h"
+#include "platform/Worker.h"
 
 int g_sortKeys[4] = {kInitialSortKeys[0], kInitialSortKeys[1], kInitialSortKeys[2],
                      kInitialSortKeys[3]};
 
 namespace {
+
+// From this many rows on, the row order is made on two threads.
+constexpr std::size_t kParallelOrder = 1 << 16;
 
 bool IsSlash(char c) {
     return c == '/' || c == '\\';
@@ -190,27 +194,29 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
         std::size_t nIndex;
     };
     std::vector<CRowKey> keys(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i + 16 < rows.size()) {
-            PrefetchRecord(rows[i + 16]);
+    const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
+        for (std::size_t i = nFrom; i < nTo; ++i) {
+            if (i + 16 < nTo) {
+                PrefetchRecord(rows[i + 16]);
+            }
+            if (i + 8 < nTo) {
+                rows[i + 8]->PrefetchTexts();
+            }
+            keys[i] = CRowKey{{0, 0}, i};
+            for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
+                const std::uint64_t nValue = KeyValue(rows[i], nColumns[k]);
+                // A descending key orders its values the other way round.
+                keys[i].values[k] = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
+            }
         }
-        if (i + 8 < rows.size()) {
-            rows[i + 8]->PrefetchTexts();
-        }
-        keys[i] = CRowKey{{0, 0}, i};
-        for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
-            const std::uint64_t nValue = KeyValue(rows[i], nColumns[k]);
-            // A descending key orders its values the other way round.
-            keys[i].values[k] = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
-        }
-    }
+    };
     const auto equalIsExact = [&](int k, std::uint64_t nValue) {
         const std::uint64_t nPlain = m_sortDir[nColumns[k]] == 1 ? nValue : ~nValue;
         return nColumns[k] == COL_DATE || nColumns[k] == COL_BROWSER || (nPlain & 0xFF) < 8;
     };
     // Rows that compare equal keep their order: the index decides last, so
     // the faster unstable sort gives the stable order.
-    std::sort(keys.begin(), keys.end(), [&](const CRowKey& a, const CRowKey& b) {
+    const auto before = [&](const CRowKey& a, const CRowKey& b) {
         for (int k = 0; k < 2 && nColumns[k] >= 0; ++k) {
             if (a.values[k] != b.values[k]) {
                 return a.values[k] < b.values[k];
@@ -221,7 +227,24 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
         }
         const int r = CompareRows(rows[a.nIndex], rows[b.nIndex], this);
         return r != 0 ? r < 0 : a.nIndex < b.nIndex;
-    });
+    };
+    const auto sortRange = [&](std::size_t nFrom, std::size_t nTo) {
+        prepare(nFrom, nTo);
+        std::sort(keys.begin() + static_cast<std::ptrdiff_t>(nFrom),
+                  keys.begin() + static_cast<std::ptrdiff_t>(nTo), before);
+    };
+    // Many rows are ordered in two halves at once, which are then merged:
+    // no two keys are equal, so the order is that of one sort.
+    if (rows.size() >= kParallelOrder) {
+        const std::size_t nHalf = rows.size() / 2;
+        CWorkerJob upper = CWorker::Get().Run([&] { sortRange(nHalf, rows.size()); });
+        sortRange(0, nHalf);
+        upper.Wait();
+        std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(nHalf),
+                           keys.end(), before);
+    } else {
+        sortRange(0, rows.size());
+    }
     std::vector<std::size_t> order(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         order[i] = keys[i].nIndex;

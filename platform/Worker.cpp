@@ -33,7 +33,7 @@ CWorker::CWorker() : m_pState(new CState) {
     });
 }
 
-std::future<void> CWorker::Run(std::function<void()> task) {
+CWorkerJob CWorker::Run(std::function<void()> task) {
     std::packaged_task<void()> packaged(std::move(task));
     std::future<void> done = packaged.get_future();
     {
@@ -41,5 +41,5 @@ std::future<void> CWorker::Run(std::function<void()> task) {
         m_pState->tasks.push_back(std::move(packaged));
     }
     m_pState->changed.notify_all();
-    return done;
+    return CWorkerJob(std::move(done));
 }

@@ -144,4 +144,18 @@ TEST_P(RowsEquivalence, HeaderClicksRemovalsAndRenamesGiveThePlainRows) {
 
 INSTANTIATE_TEST_SUITE_P(GeneratedStores, RowsEquivalence, testing::Values(500, 6000, 40000));
 
+// Enough rows that the order is made on two threads: after each header click,
+// in both directions, all rows come as one stable sort puts them.
+class RowsEquivalenceLarge : public RowsEquivalence {};
+
+TEST_P(RowsEquivalenceLarge, HeaderClicksOrderAllRows) {
+    Expect("");
+    for (int nColumn : {COL_NAME, COL_NAME, COL_URL, COL_FOLDER, COL_BROWSER, COL_DATE, COL_DATE}) {
+        m_view.ClickColumn(nColumn);
+        Expect("");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(GeneratedStores, RowsEquivalenceLarge, testing::Values(100000));
+
 }  // namespace
