@@ -526,8 +526,8 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
         return !reader.LineTooLong();
     }
 
-    // A large file is read in two parts at once: the second part on a thread
-    // of its own, not knowing which folders are open where it starts.
+    // A large file is read in two parts at once: the second part on the
+    // worker thread, not knowing which folders are open where it starts.
     reader.EndAt(split.nAt, split.nHashAt);
     CTextFileReader rest;
     rest.AttachRest(reader, split.nAt, split.nHashAt);

@@ -63,6 +63,17 @@ bool TagAt(const std::string& s, std::size_t p, std::string_view strName) {
     return c == '>' || std::isspace(static_cast<unsigned char>(c));
 }
 
+// Where the body starts: after the first line holding an <H1> tag; 0 for none.
+std::size_t BodyStart(const std::string& strBytes) {
+    for (std::size_t p = strBytes.find('<'); p != std::string::npos;
+         p = strBytes.find('<', p + 1)) {
+        if (TagAt(strBytes, p, "h1")) {
+            return strBytes.find('\n', p) + 1;
+        }
+    }
+    return 0;
+}
+
 class RealWorldTest : public testing::Test {
 protected:
     std::string m_strDir;
@@ -107,13 +118,7 @@ TEST_F(RealWorldTest, NetscapeFiles) {
 
         // The head runs to the end of the first line holding an <H1> tag; lines
         // are read with one CR less before each LF.
-        std::size_t nBody = 0;
-        for (std::size_t p = strBytes.find('<'); p != std::string::npos && nBody == 0;
-             p = strBytes.find('<', p + 1)) {
-            if (TagAt(strBytes, p, "h1")) {
-                nBody = strBytes.find('\n', p) + 1;
-            }
-        }
+        const std::size_t nBody = BodyStart(strBytes);
         ASSERT_NE(nBody, 0u);
         EXPECT_TRUE(view.m_bNSHeading);
         std::string strHead;
@@ -190,13 +195,7 @@ TEST_F(RealWorldTest, NetscapeFilesReadInTwoParts) {
     for (const auto& entry : fs::directory_iterator(m_strDir + "/netscape")) {
         SCOPED_TRACE(entry.path().filename().string());
         const std::string strBytes = ReadFileBytes(entry.path().string());
-        std::size_t nBody = 0;
-        for (std::size_t p = strBytes.find('<'); p != std::string::npos && nBody == 0;
-             p = strBytes.find('<', p + 1)) {
-            if (TagAt(strBytes, p, "h1")) {
-                nBody = strBytes.find('\n', p) + 1;
-            }
-        }
+        const std::size_t nBody = BodyStart(strBytes);
         ASSERT_NE(nBody, 0u);
         std::string strText = strBytes.substr(0, nBody);
         for (int i = 0; strText.size() < nBody + (1200u << 10); ++i) {

@@ -164,6 +164,22 @@ protected:
         m_view.ImportBookmarks();
         m_view.m_messages.clear();
     }
+    // Saves with the disk full at byte nAt of the new file: the old file stays
+    // byte for byte, alone, and no backup is claimed.
+    void ExpectFullDiskKeeps(const std::string& strOriginal, std::uint64_t nAt) {
+        m_dir.Write("profile/bookmark.htm", strOriginal);
+        std::filesystem::remove(Backup(kNow));
+        Import();
+        m_fs.m_nFailWriteAt = nAt;
+        m_view.SaveChanges();
+        m_fs.m_nFailWriteAt.reset();
+        ASSERT_EQ(m_view.m_messages,
+                  std::vector<std::string>{"Cannot write the file \"" + m_strNS + "\""})
+            << nAt;
+        ASSERT_EQ(Snapshot(m_dir / "profile"),
+                  (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}))
+            << nAt;
+    }
     void WriteFavorites(const std::vector<CEntry>& entries) {
         for (const CEntry& e : entries) {
             std::string strRel = "Favorites/";

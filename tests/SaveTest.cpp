@@ -365,8 +365,7 @@ TEST_F(SaveTest, FailedSaveLeavesNoDeletedRecordInTheRows) {
 }
 #endif
 
-// A full disk at every offset of the new file: each time the old file stays
-// byte for byte, alone, and no backup is claimed.
+// A full disk at every offset of the new file.
 TEST_F(SaveTest, FullDiskAtEveryOffset) {
     const std::string strOriginal = NetscapeText(Generate(5, 8, "n", false));
     m_dir.Write("profile/bookmark.htm", strOriginal);
@@ -375,18 +374,10 @@ TEST_F(SaveTest, FullDiskAtEveryOffset) {
     const std::size_t nSize = ReadFileBytes(m_strNS).size();
     ASSERT_GT(nSize, 500u);
     for (std::uint64_t nAt = 0; nAt < nSize; ++nAt) {
-        m_dir.Write("profile/bookmark.htm", strOriginal);
-        std::filesystem::remove(Backup(kNow));
-        Import();
-        m_fs.m_nFailWriteAt = nAt;
-        m_view.SaveChanges();
-        m_fs.m_nFailWriteAt.reset();
-        ASSERT_EQ(m_view.m_messages,
-                  std::vector<std::string>{"Cannot write the file \"" + m_strNS + "\""})
-            << nAt;
-        ASSERT_EQ(Snapshot(m_dir / "profile"),
-                  (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}))
-            << nAt;
+        ExpectFullDiskKeeps(strOriginal, nAt);
+        if (HasFatalFailure()) {
+            return;
+        }
     }
 }
 
@@ -401,18 +392,10 @@ TEST_F(SaveTest, FullDiskInALargeFile) {
     ASSERT_GT(nSize, 3u << 20);
     for (const std::uint64_t nAt : {std::uint64_t{700000}, std::uint64_t{(1u << 20) + 70000},
                                     std::uint64_t{nSize / 2}, std::uint64_t{nSize - 1}}) {
-        m_dir.Write("profile/bookmark.htm", strOriginal);
-        std::filesystem::remove(Backup(kNow));
-        Import();
-        m_fs.m_nFailWriteAt = nAt;
-        m_view.SaveChanges();
-        m_fs.m_nFailWriteAt.reset();
-        ASSERT_EQ(m_view.m_messages,
-                  std::vector<std::string>{"Cannot write the file \"" + m_strNS + "\""})
-            << nAt;
-        ASSERT_EQ(Snapshot(m_dir / "profile"),
-                  (std::map<std::string, std::string>{{"bookmark.htm", strOriginal}}))
-            << nAt;
+        ExpectFullDiskKeeps(strOriginal, nAt);
+        if (HasFatalFailure()) {
+            return;
+        }
     }
 }
 
