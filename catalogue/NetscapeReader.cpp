@@ -201,7 +201,8 @@ public:
         }
     }
 
-    // onAdded(record, line size) takes each new record.
+    // onAdded(record, line size) is told of each new record, which a part
+    // keeps itself and the first part's caller takes.
     template <class FAdded>
     void Line(std::string_view strView, FAdded onAdded) {
         std::size_t p = strView.find('<');
@@ -241,8 +242,11 @@ public:
                     m_nMaxDepth = std::max(m_nMaxDepth, m_opened.size());
                     m_pCurrent = pMark;
                 }
-                if (m_bPart && IsPlaceholder(pIn)) {
-                    m_placed.push_back(m_records.size());
+                if (m_bPart) {
+                    if (IsPlaceholder(pIn)) {
+                        m_placed.push_back(m_records.size());
+                    }
+                    m_records.push_back(pMark);
                 }
                 onAdded(pMark, strView.size());
                 m_pLast = pMark;
@@ -307,7 +311,8 @@ public:
         m_records.clear();
     }
 
-    std::vector<CBookmark*> m_records;  // a part's records, in order
+    // A part's records, in order.
+    const std::vector<CBookmark*>& Records() const { return m_records; }
 
 private:
     // More lists closed than opened is rare: so many that every later line
@@ -376,6 +381,7 @@ private:
     const bool m_bPart;
     bool m_bGaveUp = false;
     std::size_t m_nMaxDepth = 0;
+    std::vector<CBookmark*> m_records;
     std::vector<std::unique_ptr<CBookmark>> m_placeholders;
     std::vector<std::size_t> m_placed;  // records whose folder is a placeholder
 };
@@ -535,9 +541,8 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     CWorkerJob restRead = CWorker::Get().Run([&] {
         std::string_view strRestLine;
         while (!restParser.GaveUp() && rest.ReadLine(strRestLine)) {
-            restParser.Line(strRestLine, [&](CBookmark* pMark, std::size_t) {
-                restParser.m_records.push_back(pMark);
-                nRestRead.store(restParser.m_records.size(), std::memory_order_relaxed);
+            restParser.Line(strRestLine, [&nRestRead](CBookmark*, std::size_t) {
+                nRestRead.fetch_add(1, std::memory_order_relaxed);
             });
         }
         restParser.End();
@@ -553,7 +558,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     if (!restParser.GaveUp() && parser.Depth() + restParser.MaxDepth() < kMaxFolderDepth) {
         parser.End();
         restParser.JoinAfter(parser);
-        for (CBookmark* pMark : restParser.m_records) {
+        for (CBookmark* pMark : restParser.Records()) {
             m_bookmarks.Add(pMark);
         }
         reader.JoinHash(rest);
