@@ -8,8 +8,21 @@
 
 namespace {
 
-// Arrays of at least this many records are freed by two threads.
+// Arrays of at least this many records are freed, and sorted, by two threads.
 constexpr std::size_t kParallelDelete = 1 << 16;
+constexpr std::size_t kParallelSort = 1 << 16;
+// Shell sort steps from this one on are split between the threads; for
+// narrower ones the threads would write to the same cache lines.
+constexpr int kParallelStep = 256;
+
+// Shell sort with this exact step sequence: it decides which record of an
+// equal pair comes first, and so which one survives the duplicate merge.
+template <class FPass>
+void ForEachShellStep(int n, FPass pass) {
+    for (int g = n / 2; g != 0; g /= 2) {
+        pass(g >= 16 ? 2 * (g / 2) + 1 : 2 * (g / 4) + 1);
+    }
+}
 
 template <class T>
 int CompareNumbers(const void* a, const void* b) {
@@ -242,21 +255,6 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         }
         return r;
     };
-    // Shell sort with this exact step sequence: it decides which record of an
-    // equal pair comes first, and so which one survives the duplicate merge.
-    auto shellSort = [n, nDir](auto compareAt, auto swapAt) {
-        for (int g = n / 2; g != 0; g /= 2) {
-            const int h = g >= 16 ? 2 * (g / 2) + 1 : 2 * (g / 4) + 1;
-            for (int i = 1; i <= n - h; ++i) {
-                for (int j = i; j > 0; j -= h) {
-                    if (compareAt(j - 1, j - 1 + h) != nDir) {
-                        break;
-                    }
-                    swapAt(j - 1, j - 1 + h);
-                }
-            }
-        }
-    };
     // Null slots compare equal to everything and a NaN to every number, so no
     // ranking can stand for those comparisons.
     bool bRankable = std::find(m_data.begin(), m_data.end(), nullptr) == m_data.end();
@@ -264,13 +262,24 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         bRankable = bRankable && pKeys[k].nType != KEY_FLOAT && pKeys[k].nType != KEY_DOUBLE;
     }
     if (!bRankable) {
-        shellSort(compare, [this](int a, int b) { Swap(a, b); });
+        ForEachShellStep(n, [&](int h) {
+            for (int i = 1; i <= n - h; ++i) {
+                for (int j = i; j > 0; j -= h) {
+                    if (compare(j - 1, j - 1 + h) != nDir) {
+                        break;
+                    }
+                    Swap(j - 1, j - 1 + h);
+                }
+            }
+        });
         return;
     }
     // The shell sort's comparisons reach into scattered records; a rank per
     // element, from one n log n sort, gives the same signs, so the shell sort
     // makes the same moves on the ranks alone. Each rank sits above its
-    // element's index in one number.
+    // element's index in one number. A rank is the sorted place of the first
+    // element equal to it, so that two threads can rank halves of the order.
+    const bool bTwoThreads = m_data.size() >= kParallelSort;
     std::vector<std::uint64_t> ranked(m_data.size());
     {
         // The first 24 bytes of a string key, laid out side by side, decide
@@ -291,10 +300,6 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                 }
             }
         };
-        for (int i = 0; i < n; ++i) {
-            keys[static_cast<std::size_t>(i)] = CPrefixed{{0, 0, 0}, i};
-            fill(keys[static_cast<std::size_t>(i)], 0);
-        }
         const auto words = [](const CPrefixed& a, const CPrefixed& b) {
             for (std::size_t w = 0; w < 3; ++w) {
                 if (a.words[w] != b.words[w]) {
@@ -303,44 +308,97 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             }
             return 0;
         };
+        const auto wordsBefore = [&](const CPrefixed& a, const CPrefixed& b) {
+            return words(a, b) < 0;
+        };
         const auto order = [&](const CPrefixed& a, const CPrefixed& b) {
             const int r = words(a, b);
             return r != 0 ? r : compare(a.nIndex, b.nIndex);
         };
-        std::sort(keys.begin(), keys.end(),
-                  [&](const CPrefixed& a, const CPrefixed& b) { return words(a, b) < 0; });
+        const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
+            for (std::size_t i = nFrom; i < nTo; ++i) {
+                keys[i] = CPrefixed{{0, 0, 0}, static_cast<int>(i)};
+                fill(keys[i], 0);
+            }
+            std::sort(keys.begin() + static_cast<std::ptrdiff_t>(nFrom),
+                      keys.begin() + static_cast<std::ptrdiff_t>(nTo), wordsBefore);
+        };
         // Keys that share their first 24 bytes (URLs of one site) are sorted
-        // again by the next 24, and only then by the whole keys.
-        std::uint64_t nRank = 0;
-        for (std::size_t nBegin = 0; nBegin < keys.size();) {
-            std::size_t nEnd = nBegin + 1;
-            while (nEnd < keys.size() && words(keys[nBegin], keys[nEnd]) == 0) {
-                ++nEnd;
+        // again by the next 24, and only then by the whole keys. nFrom and
+        // nTo are where such groups begin.
+        const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
+            std::uint64_t nRank = nFrom;
+            for (std::size_t nBegin = nFrom; nBegin < nTo;) {
+                std::size_t nEnd = nBegin + 1;
+                while (nEnd < nTo && words(keys[nBegin], keys[nEnd]) == 0) {
+                    ++nEnd;
+                }
+                const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
+                const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
+                if (nEnd - nBegin > 1) {
+                    std::for_each(first, last, [&](CPrefixed& key) { fill(key, 24); });
+                    std::sort(first, last, [&](const CPrefixed& a, const CPrefixed& b) {
+                        return order(a, b) < 0;
+                    });
+                }
+                for (std::size_t i = nBegin; i < nEnd; ++i) {
+                    nRank = i == nBegin || order(keys[i - 1], keys[i]) != 0 ? i : nRank;
+                    ranked[static_cast<std::size_t>(keys[i].nIndex)] =
+                        (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+                }
+                nBegin = nEnd;
             }
-            const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
-            const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
-            if (nEnd - nBegin > 1) {
-                std::for_each(first, last, [&](CPrefixed& key) { fill(key, 24); });
-                std::sort(first, last,
-                          [&](const CPrefixed& a, const CPrefixed& b) { return order(a, b) < 0; });
+        };
+        const std::size_t nAll = keys.size();
+        if (bTwoThreads) {
+            std::size_t nHalf = nAll / 2;
+            {
+                CWorkerJob upper = CWorker::Get().Run([&] { prepare(nHalf, nAll); });
+                prepare(0, nHalf);
+                upper.Wait();
             }
-            for (std::size_t i = nBegin; i < nEnd; ++i) {
-                nRank += i > 0 && (i == nBegin || order(keys[i - 1], keys[i]) != 0) ? 1 : 0;
-                ranked[static_cast<std::size_t>(keys[i].nIndex)] =
-                    (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+            std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(nHalf),
+                               keys.end(), wordsBefore);
+            while (nHalf < nAll && words(keys[nHalf - 1], keys[nHalf]) == 0) {
+                ++nHalf;
             }
-            nBegin = nEnd;
+            CWorkerJob upper = CWorker::Get().Run([&] { rank(nHalf, nAll); });
+            rank(0, nHalf);
+            upper.Wait();
+        } else {
+            prepare(0, nAll);
+            rank(0, nAll);
         }
     }
-    shellSort(
-        [&ranked](int a, int b) {
-            const std::uint64_t ra = ranked[static_cast<std::size_t>(a)] >> 32;
-            const std::uint64_t rb = ranked[static_cast<std::size_t>(b)] >> 32;
-            return ra < rb ? -1 : (ra > rb ? 1 : 0);
-        },
-        [&ranked](int a, int b) {
-            std::swap(ranked[static_cast<std::size_t>(a)], ranked[static_cast<std::size_t>(b)]);
-        });
+    // An h-sorting pass sorts each of the h interleaved sequences on its own;
+    // for a wide step the worker takes the upper half of them.
+    const auto rankSign = [&ranked](int a, int b) {
+        const std::uint64_t ra = ranked[static_cast<std::size_t>(a)] >> 32;
+        const std::uint64_t rb = ranked[static_cast<std::size_t>(b)] >> 32;
+        return ra < rb ? -1 : (ra > rb ? 1 : 0);
+    };
+    const auto passOver = [&](int h, int rFrom, int rTo) {
+        for (int nBase = 0; nBase + rFrom < n - h; nBase += h) {
+            for (int i = nBase + rFrom + 1; i <= std::min(nBase + rTo, n - h); ++i) {
+                for (int j = i; j > 0; j -= h) {
+                    if (rankSign(j - 1, j - 1 + h) != nDir) {
+                        break;
+                    }
+                    std::swap(ranked[static_cast<std::size_t>(j - 1)],
+                              ranked[static_cast<std::size_t>(j - 1 + h)]);
+                }
+            }
+        }
+    };
+    ForEachShellStep(n, [&](int h) {
+        if (bTwoThreads && h >= kParallelStep) {
+            CWorkerJob upper = CWorker::Get().Run([&] { passOver(h, h / 2, h); });
+            passOver(h, 0, h / 2);
+            upper.Wait();
+        } else {
+            passOver(h, 0, h);
+        }
+    });
     const std::vector<CObject*> original(m_data);
     for (std::size_t i = 0; i < m_data.size(); ++i) {
         m_data[i] = original[ranked[i] & 0xFFFFFFFFu];

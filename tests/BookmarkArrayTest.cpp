@@ -321,7 +321,8 @@ std::vector<int> ReferenceShellSort(std::vector<std::pair<int, int>> v, int nDir
 
 TEST(BookmarkArraySort, FollowsTheShellSortStepsForTies) {
     const SortKey key = KeyOf<&CProbe::m_nI32>(KEY_INT32);
-    for (int n : {0, 1, 2, 3, 7, 8, 15, 31, 32, 33, 64, 300, 301}) {
+    // From 65,536 elements on, the array is ranked and sorted on two threads.
+    for (int n : {0, 1, 2, 3, 7, 8, 15, 31, 32, 33, 64, 300, 301, 70001}) {
         for (int nDir : {1, -1}) {
             SCOPED_TRACE(testing::Message() << "n=" << n << " dir=" << nDir);
             std::mt19937 random(static_cast<unsigned>(n));
@@ -344,7 +345,8 @@ namespace {
 
 // String keys are ranked from folded copies; the order, ties included, is the
 // one that comparing the records themselves gives (a float key that is equal
-// everywhere takes that path). Texts share up to 60 leading bytes.
+// everywhere takes that path). Texts share up to 60 leading bytes. The large
+// arrays are ranked on two threads.
 TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
     const char* const kTexts[] = {"a",  "A",  "b", "B",    "_",    "[",
                                   "ab", "aB", "",  "\xE9", "\xC9", "Z"};
@@ -352,28 +354,30 @@ TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
                                    "HTTP://WWW.EXAMPLE.COM/PAGES/2026/12/NEWS/ARTICLE-ON-THE-"};
     const SortKey keys[] = {KeyOf<&CProbe::m_str>(KEY_STRING), KeyOf<&CProbe::m_str2>(KEY_STRING),
                             KeyOf<&CProbe::m_f>(KEY_FLOAT)};
-    for (bool bNoCase : {true, false}) {
-        for (int nDir : {1, -1}) {
-            std::mt19937 random(bNoCase ? 1u : 2u);
-            CBookmarkArray fast;
-            CBookmarkArray direct;
-            for (CBookmarkArray* pArr : {&fast, &direct}) {
-                pArr->m_bNoCase = bNoCase;
-            }
-            for (int i = 0; i < 400; ++i) {
-                const std::string str =
-                    kShared[random() % std::size(kShared)] + kTexts[random() % std::size(kTexts)];
-                const std::string str2 = kTexts[random() % 4];
+    for (const int nCount : {400, 70000}) {
+        for (bool bNoCase : {true, false}) {
+            for (int nDir : {1, -1}) {
+                std::mt19937 random(bNoCase ? 1u : 2u);
+                CBookmarkArray fast;
+                CBookmarkArray direct;
                 for (CBookmarkArray* pArr : {&fast, &direct}) {
-                    auto* p = new CProbe(i);
-                    p->m_str = str;
-                    p->m_str2 = str2;
-                    pArr->Add(p);
+                    pArr->m_bNoCase = bNoCase;
                 }
+                for (int i = 0; i < nCount; ++i) {
+                    const std::string str = kShared[random() % std::size(kShared)] +
+                                            kTexts[random() % std::size(kTexts)];
+                    const std::string str2 = kTexts[random() % 4];
+                    for (CBookmarkArray* pArr : {&fast, &direct}) {
+                        auto* p = new CProbe(i);
+                        p->m_str = str;
+                        p->m_str2 = str2;
+                        pArr->Add(p);
+                    }
+                }
+                fast.Sort(keys, 2, nDir);
+                direct.Sort(keys, 3, nDir);
+                EXPECT_EQ(Ids(fast), Ids(direct)) << nCount << " " << bNoCase << " " << nDir;
             }
-            fast.Sort(keys, 2, nDir);
-            direct.Sort(keys, 3, nDir);
-            EXPECT_EQ(Ids(fast), Ids(direct)) << bNoCase << " " << nDir;
         }
     }
 }
