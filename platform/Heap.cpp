@@ -23,7 +23,14 @@ constexpr int kMmapThreshold = 32 << 20;
 
 }  // namespace
 
-CHeapReserve::CHeapReserve() : m_nReady(mallinfo2().fordblks) {}
+CHeapReserve::CHeapReserve() {
+    // Freed small blocks join their free neighbours at once instead of
+    // waiting in lists of their own: after a million records are freed,
+    // counting the free memory would otherwise walk every one of them, and
+    // take as long as reading a tenth of the store.
+    mallopt(M_MXFAST, 0);
+    m_nReady = mallinfo2().fordblks;
+}
 
 void CHeapReserve::Reach(std::size_t nUsed) {
     // A quarter more, up to a step: a small store gets little that it may
