@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <random>
 
 #include "platform/Path.h"
 #include "tests/TestSupport.h"
@@ -297,6 +299,77 @@ TEST(WriterTest, CollidingFoldersKeepTheirContents) {
     reread.m_strNSFile = dir / "again.htm";
     ASSERT_EQ(reread.SaveNetscapeFile({}), CTVLDlgBase::SAVE_DONE);
     EXPECT_EQ(ReadFileBytes(reread.m_strNSFile), strWritten);
+}
+
+// A large tree is ordered on two threads. Each folder's records come in the
+// order that ordering them alone gives: names that share their first 16 bytes
+// or differ only in case, equal names with other URLs, and records equal but
+// for their dates, which keep their catalogue order.
+TEST(WriterTest, LargeTreesOrderEachFolderAsAlone) {
+    CTestView view;
+    std::mt19937 random(7);
+    CBookmark* pRoot = Add(view, "", nullptr, kNSFolder);
+    std::vector<CBookmark*> folders{pRoot};
+    for (int i = 0; i < 300; ++i) {
+        folders.push_back(Add(view, "Folder " + std::to_string(random() % 40),
+                              folders[random() % folders.size()], kNSFolder, "", i));
+    }
+    const char* const kNames[] = {"Bookmarks of the week ",
+                                  "BOOKMARKS OF THE WEEK ",
+                                  "Bookmarks of the",
+                                  "bookmarks",
+                                  "Zebra",
+                                  ""};
+    for (int i = 0; i < 70000; ++i) {
+        // A third of the records sit in the root, whose group spans both halves.
+        CBookmark* pFolder = random() % 3 == 0 ? pRoot : folders[random() % folders.size()];
+        const std::string strName =
+            std::string(kNames[random() % std::size(kNames)]) + std::to_string(random() % 4);
+        Add(view, strName, pFolder, BMF_NETSCAPE, "http://x/" + std::to_string(random() % 3),
+            static_cast<CTime>(random() % 2));
+    }
+    std::vector<CBookmark*> records;
+    for (CBookmark* p : view.Bookmarks()) {
+        if (p != pRoot) {
+            records.push_back(p);
+        }
+    }
+    std::shuffle(records.begin(), records.end(), random);
+    CBookmarkArray list;
+    CTVLDlgBase::OrderTree(pRoot, records, {}, list);
+    ASSERT_EQ(list.GetSize(), static_cast<int>(records.size()) + 1);
+    std::map<const CBookmark*, std::vector<CBookmark*>> children;
+    for (int i = 1; i < list.GetSize(); ++i) {
+        auto* p = static_cast<CBookmark*>(list[i]);
+        children[p->m_pFolder].push_back(p);
+    }
+    for (CBookmark* pFolder : folders) {
+        std::vector<CBookmark*> alone;
+        std::copy_if(records.begin(), records.end(), std::back_inserter(alone),
+                     [&](const CBookmark* p) { return p->m_pFolder == pFolder; });
+        CBookmarkArray order;
+        CBookmark start;
+        CTVLDlgBase::OrderTree(&start, alone, {}, order);
+        std::vector<CBookmark*> expected;
+        for (int i = 1; i < order.GetSize(); ++i) {
+            expected.push_back(static_cast<CBookmark*>(order[i]));
+        }
+        EXPECT_EQ(children[pFolder], expected) << pFolder->m_strName;
+        order.RemoveAll();
+        // Bookmarks by name without case, then by URL.
+        const std::vector<CBookmark*>& got = children[pFolder];
+        for (std::size_t i = 1; i < got.size(); ++i) {
+            const CBookmark& a = *got[i - 1];
+            const CBookmark& b = *got[i];
+            if (((a.m_nFlags | b.m_nFlags) & BMF_FOLDER) == 0) {
+                const int r = CompareNoCase(a.m_strName, b.m_strName);
+                EXPECT_TRUE(r < 0 || (r == 0 && CompareNoCase(a.m_strURL, b.m_strURL) <= 0))
+                    << a.m_strName << " " << a.m_strURL << " / " << b.m_strName << " "
+                    << b.m_strURL;
+            }
+        }
+    }
+    list.RemoveAll();
 }
 
 class ShortcutWriteTest : public testing::Test {

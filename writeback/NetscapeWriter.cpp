@@ -11,12 +11,16 @@
 
 #include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
+#include "platform/Worker.h"
 
 namespace {
 
 // Beyond this many levels lines are indented no further, so that a file nested
 // deep cannot make the written file many times its own size.
 constexpr int kMaxIndentLevel = 32;
+
+// From this many records on, the tree is ordered on two threads.
+constexpr std::size_t kParallelTree = 1 << 16;
 
 // Text for the file is gathered in one buffer and handed to the file in
 // pieces of about this size.
@@ -122,33 +126,67 @@ void AppendBookmark(std::string& strText, int nLevel, const CBookmark& mark) {
 // parts would put them: sub-folders before the bookmarks when their name
 // begins below 0x7F, bookmarks by name.
 struct CSibling {
-    // The first eight bytes of the part and of the name, folded as
-    // CompareNoCase folds them, in an order that compares as they do; equal
-    // keys leave the order to the whole texts.
-    std::uint64_t nPartKey;
-    std::uint64_t nNameKey;
-    const std::string* pPart;
+    // The first four bytes of the part and the first sixteen of the name,
+    // folded as CompareNoCase folds them, in an order that compares as they
+    // do; equal keys leave the order to the whole texts. Many names of one
+    // folder begin with the same word. Thirty-two bytes in all: a million of
+    // them are held at Save's peak of memory.
+    std::uint32_t nPartKey;
+    // 0 for a bookmark; else which folder part, as CSiblingParts tells.
+    std::uint32_t nPart;
+    std::uint64_t nNameKeys[2];
     CBookmark* pMark;
 };
 
-bool SiblingBefore(const CSibling& a, const CSibling& b) {
-    if (a.nPartKey != b.nPartKey) {
-        return a.nPartKey < b.nPartKey;
+// The parts of the folders among the siblings, in two lists so that two
+// threads can add to them.
+class CSiblingParts {
+public:
+    static const std::string& BookmarkPart() {
+        static const std::string s_strPart(1, '\x7F');
+        return s_strPart;
     }
-    int r = a.pPart == b.pPart ? 0 : CompareNoCase(*a.pPart, *b.pPart);
-    if (r == 0 && a.nNameKey != b.nNameKey) {
-        return a.nNameKey < b.nNameKey;
+    // Adds a part held elsewhere, or makes one, for the siblings of list
+    // nList; returns its number.
+    std::uint32_t Add(int nList, const std::string* pPart) {
+        m_parts[nList].push_back(pPart);
+        return static_cast<std::uint32_t>(m_parts[nList].size() << 1) |
+               static_cast<std::uint32_t>(nList);
     }
-    const CBookmark& x = *a.pMark;
-    const CBookmark& y = *b.pMark;
-    r = r != 0 ? r : CompareNoCase(x.NSName(), y.NSName());
-    r = r != 0 ? r : CompareNoCase(x.NSURL(), y.NSURL());
-    if (r != 0) {
-        return r < 0;
+    std::uint32_t Make(int nList, std::string strPart) {
+        return Add(nList, &m_made[nList].emplace_back(std::move(strPart)));
     }
-    return std::make_tuple(x.NSAdded(), x.NSVisited(), x.NSModified()) <
-           std::make_tuple(y.NSAdded(), y.NSVisited(), y.NSModified());
-}
+    const std::string& Part(std::uint32_t nPart) const {
+        return nPart == 0 ? BookmarkPart() : *m_parts[nPart & 1][(nPart >> 1) - 1];
+    }
+
+    bool operator()(const CSibling& a, const CSibling& b) const {
+        if (a.nPartKey != b.nPartKey) {
+            return a.nPartKey < b.nPartKey;
+        }
+        int r = a.nPart == b.nPart ? 0 : CompareNoCase(Part(a.nPart), Part(b.nPart));
+        if (r == 0) {
+            for (std::size_t k = 0; k < 2; ++k) {
+                if (a.nNameKeys[k] != b.nNameKeys[k]) {
+                    return a.nNameKeys[k] < b.nNameKeys[k];
+                }
+            }
+        }
+        const CBookmark& x = *a.pMark;
+        const CBookmark& y = *b.pMark;
+        r = r != 0 ? r : CompareNoCase(x.NSName(), y.NSName());
+        r = r != 0 ? r : CompareNoCase(x.NSURL(), y.NSURL());
+        if (r != 0) {
+            return r < 0;
+        }
+        return std::make_tuple(x.NSAdded(), x.NSVisited(), x.NSModified()) <
+               std::make_tuple(y.NSAdded(), y.NSVisited(), y.NSModified());
+    }
+
+private:
+    std::vector<const std::string*> m_parts[2];
+    std::deque<std::string> m_made[2];
+};
 
 // Ends a folder name in a numbered part. A name that holds it is numbered
 // too, so that no plain part can equal a numbered one.
@@ -213,32 +251,75 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
     for (std::size_t g = 1; g < groupStarts.size(); ++g) {
         groupStarts[g] += groupStarts[g - 1];
     }
-    static const std::string s_strBookmarkPart(1, '\x7F');
-    std::deque<std::string> folderParts;
+    CSiblingParts folderParts;
     std::vector<CSibling> siblings(records.size());
+    // Records [nFrom, nTo) go to their groups' places from fill on.
+    const auto placeSiblings = [&](std::size_t nFrom, std::size_t nTo,
+                                   std::vector<std::size_t>& fill, int nList) {
+        for (std::size_t i = nFrom; i < nTo; ++i) {
+            if (i + 16 < nTo) {
+                PrefetchRecord(records[i + 16]);
+            }
+            if (i + 8 < nTo) {
+                PrefetchRecord(records[i + 8]->NSName().data());
+            }
+            CBookmark* pMark = records[i];
+            std::uint32_t nPart = 0;
+            if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
+                const auto it = parts.find(pMark);
+                nPart = it != parts.end() ? folderParts.Add(nList, &it->second)
+                                          : folderParts.Make(nList, pMark->m_strName + '\\');
+            }
+            const std::string& strName = pMark->NSName();
+            siblings[fill[slotGroups[recordSlots[i]]]++] =
+                CSibling{static_cast<std::uint32_t>(FoldedWord(folderParts.Part(nPart), 0) >> 32),
+                         nPart,
+                         {FoldedWord(strName, 0), FoldedWord(strName, 8)},
+                         pMark};
+        }
+    };
+    const auto sortGroups = [&](std::size_t gFrom, std::size_t gTo) {
+        for (std::size_t g = gFrom; g < gTo; ++g) {
+            std::stable_sort(siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g]),
+                             siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g + 1]),
+                             std::cref(folderParts));
+        }
+    };
     std::vector<std::size_t> groupFill(groupStarts.begin(), groupStarts.end() - 1);
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        prefetch(i);
-        if (i + 8 < records.size()) {
-            PrefetchRecord(records[i + 8]->NSName().data());
+    const std::size_t nGroups = groupStarts.size() - 1;
+    if (records.size() >= kParallelTree) {
+        // The worker places the second half of the records, after the places
+        // that the first half takes in each group, and sorts the groups that
+        // begin in the second half of the list.
+        const std::size_t nHalf = records.size() / 2;
+        std::vector<std::size_t> upperFill = groupFill;
+        for (std::size_t i = 0; i < nHalf; ++i) {
+            ++upperFill[slotGroups[recordSlots[i]]];
         }
-        CBookmark* pMark = records[i];
-        const std::string* pPart = &s_strBookmarkPart;
-        if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
-            const auto it = parts.find(pMark);
-            pPart = it != parts.end() ? &it->second
-                                      : &folderParts.emplace_back(pMark->m_strName + '\\');
+        {
+            CWorkerJob upper =
+                CWorker::Get().Run([&] { placeSiblings(nHalf, records.size(), upperFill, 1); });
+            placeSiblings(0, nHalf, groupFill, 0);
+            upper.Wait();
         }
-        siblings[groupFill[slotGroups[recordSlots[i]]]++] =
-            CSibling{FoldedWord(*pPart, 0), FoldedWord(pMark->NSName(), 0), pPart, pMark};
+        const std::size_t nSplit = static_cast<std::size_t>(
+            std::lower_bound(groupStarts.begin(), groupStarts.end() - 1, nHalf) -
+            groupStarts.begin());
+        CWorkerJob upper = CWorker::Get().Run([&] { sortGroups(nSplit, nGroups); });
+        sortGroups(0, nSplit);
+        upper.Wait();
+    } else {
+        placeSiblings(0, records.size(), groupFill, 0);
+        sortGroups(0, nGroups);
     }
-    for (std::size_t g = 0; g + 1 < groupStarts.size(); ++g) {
-        std::stable_sort(siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g]),
-                         siblings.begin() + static_cast<std::ptrdiff_t>(groupStarts[g + 1]),
-                         SiblingBefore);
-    }
+    // The slots are done with; their memory goes before the list grows.
+    std::vector<std::uint32_t>().swap(recordSlots);
     // Depth first, each folder directly before its contents, without recursion.
-    list.Add(pStart);
+    // The list takes its whole size at once: growing it step by step would
+    // hold the old and the new array at Save's peak of memory.
+    int nListed = list.GetSize();
+    list.SetSize(nListed + 1 + static_cast<int>(records.size()));
+    list.SetAt(nListed++, pStart);
     std::vector<std::pair<std::size_t, std::size_t>> stack;  // next sibling, end of its group
     auto enter = [&](const CBookmark* pFolder) {
         const auto it = groupOf.find(pFolder);
@@ -255,11 +336,13 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
         }
         // A sibling's part tells a folder without a visit to its record.
         const CSibling& sibling = siblings[nNext++];
-        list.Add(sibling.pMark);
-        if (sibling.pPart != &s_strBookmarkPart) {
+        list.SetAt(nListed++, sibling.pMark);
+        if (sibling.nPart != 0) {
             enter(sibling.pMark);
         }
     }
+    // Folders that do not lead up to the start folder leave their records out.
+    list.SetSize(nListed);
 }
 
 CKeyParts CTVLDlgBase::FindKeyCollisions() const {
