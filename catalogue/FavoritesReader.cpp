@@ -38,6 +38,16 @@ void CTVLDlgBase::ReadFavorites() {
     TakeFavorites(read);
 }
 
+std::unique_ptr<CTVLDlgBase::CFavoritesWalk> CTVLDlgBase::StartFavoritesWalk() const {
+    auto pWalk = std::make_unique<CFavoritesWalk>();
+    pWalk->bMSIE = m_bMSIE;
+    pWalk->strFavorites = m_strFavorites;
+    pWalk->pFileSystem = m_pFileSystem;
+    pWalk->done =
+        std::async(std::launch::async, [this, pRead = &pWalk->read] { WalkFavorites(*pRead); });
+    return pWalk;
+}
+
 void CTVLDlgBase::TakeFavorites(CFavoritesRead& read) {
     m_bookmarks.InsertAt(0, &read.records);
     read.records.RemoveAll();

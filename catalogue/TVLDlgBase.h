@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -258,6 +259,21 @@ public:
     // Reads only the view's settings and the file system, so that it can run
     // on a thread of its own beside the Netscape reader.
     void WalkFavorites(CFavoritesRead& read) const;
+    // A walk on a thread of its own, with the settings it walks by; destroyed,
+    // it waits for the walk to end.
+    struct CFavoritesWalk {
+        CFavoritesRead read;
+        bool bMSIE = false;
+        std::string strFavorites;
+        const CFileSystem* pFileSystem = nullptr;
+        std::future<void> done;
+        // Whether the walk is of the Favorites that the view's settings name.
+        bool Walks(const CTVLDlgBase& view) const {
+            return bMSIE == view.m_bMSIE && strFavorites == view.m_strFavorites &&
+                   pFileSystem == view.m_pFileSystem;
+        }
+    };
+    std::unique_ptr<CFavoritesWalk> StartFavoritesWalk() const;
     // Puts the walk's records before the catalogue's, and marks a missing store.
     void TakeFavorites(CFavoritesRead& read);
     // Readers: each appends its root and records to the catalogue.
@@ -331,6 +347,9 @@ private:
         std::string strBackup;
     };
     CSaveReport* m_pSaveReport = nullptr;
+    // The Favorites as a Save left them, walked while it wrote the Netscape
+    // file, for the import that follows it.
+    std::unique_ptr<CFavoritesWalk> m_pSavedWalk;
     // Every record that is a row, in row order, while m_bOrderValid. Rows
     // that compare equal keep their catalogue order, so filtering the sorted
     // rows gives what sorting the filtered rows would.

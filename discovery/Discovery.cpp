@@ -274,19 +274,24 @@ void CTVLDlgBase::ImportBookmarks() {
 
 void CTVLDlgBase::ReadStores() {
     ImportProgress(IMPORT_START);
+    // The Favorites are walked on a second thread while the old records are
+    // freed and the Netscape file is read here: the walk waits on the file
+    // system, the reader on the CPU. A Save has walked them already while it
+    // wrote the Netscape file, unless discovery has found other ones since.
+    // The hooks run on this thread only.
+    std::unique_ptr<CFavoritesWalk> pWalk = std::move(m_pSavedWalk);
+    if (!pWalk || !pWalk->Walks(*this)) {
+        pWalk = StartFavoritesWalk();
+    }
     m_bookmarks.DeleteAll();
     InvalidateRowOrder();
     ImportProgress(IMPORT_FAVORITES);
-    // The Favorites are walked on a second thread while the Netscape file is
-    // read here: the walk waits on the file system, the reader on the CPU.
-    // The hooks run on this thread only.
-    CFavoritesRead favorites;
+    CFavoritesRead& favorites = pWalk->read;
     {
-        std::future<void> walk =
-            std::async(std::launch::async, [this, &favorites] { WalkFavorites(favorites); });
         ImportProgress(IMPORT_NETSCAPE);
         ReadNetscapeFile();
         ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
+        std::future<void>& walk = pWalk->done;
         if (walk.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
             ImportProgress(IMPORT_FAVORITES);
             while (walk.wait_for(kImportPulse) != std::future_status::ready) {

@@ -157,6 +157,43 @@ TEST_F(SaveScenarioTest, NothingWrittenMeanwhileIsLost) {
     }
 }
 
+// The import after a Save shows the Favorites as the Save left them, walked
+// while it wrote the Netscape file; when discovery then finds other
+// Favorites, those are read. A Save that fails leaves the old list.
+TEST_F(SaveScenarioTest, ImportAfterSaveReadsTheFavoritesItFinds) {
+    m_dir.Write("Favorites/f.url", Shortcut("http://f/"));
+    m_dir.Write("Favorites/g.url", Shortcut("http://g/"));
+    m_dir.Write("Other/o.url", Shortcut("http://o/"));
+    Netscape(Entry("n", "http://n/"));
+    Import();
+    WithURL("http://f/")->m_nFlags |= BMF_REMOVED;
+    m_view.SaveChanges();
+    const auto urls = [&] {
+        std::vector<std::string> found;
+        for (const CBookmark* p : m_view.Bookmarks()) {
+            if ((p->m_nFlags & BMF_FOLDER) == 0) {
+                found.push_back(p->m_strURL);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://g/", "http://n/"}));
+    m_view.m_strFavDir = m_dir / "Other";
+    m_view.SaveChanges();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://n/", "http://o/"}));
+    EXPECT_EQ(m_view.m_strFavorites, m_dir / "Other");
+    WithURL("http://o/")->m_nFlags |= BMF_REMOVED;
+    m_fs.m_nFailWriteAt = 0;
+    m_view.SaveChanges();
+    m_fs.m_nFailWriteAt.reset();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://n/"}));
+    EXPECT_FALSE(fs::exists(m_dir / "Other/o.url"));
+    m_dir.Write("Other/p.url", Shortcut("http://p/"));
+    Import();
+    EXPECT_EQ(urls(), (std::vector<std::string>{"http://n/", "http://p/"}));
+}
+
 // Favorites folders are found by their directory names, not their titles: a
 // removal in "Work.2000" deletes Work.2000/x.url and never Work/x.url. The
 // demo's own Work.2000 folder too: its bookmark is removed or renamed there.

@@ -120,6 +120,13 @@ void CTVLDlgBase::SaveChanges() {
     m_pSaveReport = &report;
     const bool bImport = WriteChanges();
     m_pSaveReport = nullptr;
+    // Discovery may change what the walk reads; without an import its
+    // records are of no use.
+    if (!bImport) {
+        m_pSavedWalk.reset();
+    } else if (m_pSavedWalk) {
+        m_pSavedWalk->done.wait();
+    }
     if (!report.failures.empty()) {
         ShowMessage(FailureList(report.failures), MSG_ERROR);
     }
@@ -142,6 +149,9 @@ bool CTVLDlgBase::WriteChanges() {
     }
     if ((m_nMissing & STORE_FAVORITES) == 0) {
         SaveFavorites(selected);
+        if (bNetscape) {
+            m_pSavedWalk = StartFavoritesWalk();
+        }
     }
     return !bNetscape || SaveNetscapeFile(selected) != SAVE_FAILED;
 }
