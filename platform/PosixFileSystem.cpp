@@ -4,20 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
+#include <optional>
 
 #include "platform/ContentHash.h"
 #include "platform/FileSystem.h"
 #include "platform/Path.h"
+#include "platform/Worker.h"
 
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 16;
+// Files from this size on are hashed by two threads.
+constexpr std::uint64_t kParallelHash = std::uint64_t{16} << 20;
 
 // Closes the descriptor when it goes out of scope.
 class CFd {
@@ -75,6 +81,26 @@ bool ReadChunks(int fd, TTake take) {
             return false;
         }
     }
+}
+
+// Hashes the bytes from nFrom to nTo, or to the end when the file is
+// shorter, reading at offsets so that two threads can share the descriptor.
+bool HashRange(int fd, std::uint64_t nFrom, std::uint64_t nTo, CContentHash& hash) {
+    std::vector<char> buffer(kCopyChunk);
+    while (nFrom < nTo) {
+        const auto nWant =
+            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), nTo - nFrom));
+        const ssize_t n = pread(fd, buffer.data(), nWant, static_cast<off_t>(nFrom));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        hash.Update(buffer.data(), static_cast<std::size_t>(n));
+        nFrom += static_cast<std::uint64_t>(n);
+    }
+    return true;
 }
 
 std::int64_t Nanoseconds(const timespec& ts) {
@@ -469,12 +495,32 @@ EFileResult CPosixFileSystem::StampFile(const std::string& strPath, CFileStamp& 
     if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return FILE_FAILED;
     }
+    // A large file is hashed in two parts at once, the second on the worker.
     CContentHash hash;
-    if (!ReadChunks(fd.Get(), [&hash](const char* pData, std::size_t nSize) {
-            hash.Update(pData, nSize);
-            return true;
-        })) {
-        return FILE_FAILED;
+    const auto nSize = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t nSplit =
+        nSize >= kParallelHash ? nSize / 2 / CContentHash::kBlock * CContentHash::kBlock : 0;
+    CContentHash upper(nSplit);
+    bool bUpper = true;
+    {
+        std::optional<CWorkerJob> job;
+        if (nSplit > 0) {
+            job.emplace(CWorker::Get().Run([&] {
+                bUpper =
+                    HashRange(fd.Get(), nSplit, std::numeric_limits<std::uint64_t>::max(), upper);
+            }));
+        }
+        const bool bLower = HashRange(
+            fd.Get(), 0, nSplit > 0 ? nSplit : std::numeric_limits<std::uint64_t>::max(), hash);
+        if (job) {
+            job->Wait();
+        }
+        if (!bLower || !bUpper) {
+            return FILE_FAILED;
+        }
+    }
+    if (nSplit > 0) {
+        hash.Join(upper);
     }
     stamp = CFileStamp{IdOf(st), static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
                        hash.Value()};

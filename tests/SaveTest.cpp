@@ -399,6 +399,46 @@ TEST_F(SaveTest, FullDiskInALargeFile) {
     }
 }
 
+// A file of more than 16 MB is hashed in two parts: a byte changed in either
+// half since the import, with size and times as they were, keeps the Save
+// from replacing it; unchanged, it is saved.
+TEST_F(SaveTest, LargeFileChangedInEitherHalf) {
+    // Few bookmarks, each with a long description.
+    std::string strOriginal = kHeader + "<DL><p>\r\n";
+    for (int i = 0; i < 20000; ++i) {
+        strOriginal += "<DT><A HREF=\"http://site" + std::to_string(i) +
+                       "/\" ADD_DATE=\"7\">page " + std::to_string(i) + "</A>\r\n<DD>" +
+                       std::string(880, 'a' + i % 26) + "\r\n";
+    }
+    strOriginal += "</DL><p>\r\n";
+    ASSERT_GT(strOriginal.size(), std::size_t{17} << 20);
+    for (const std::size_t nAt :
+         {strOriginal.size() / 4, strOriginal.size() - 30, std::size_t{0}}) {
+        SCOPED_TRACE(nAt);
+        m_dir.Write("profile/bookmark.htm", strOriginal);
+        ASSERT_TRUE(SetFileTimes(m_strNS, 1'100'000'000, 1'200'000'000));
+        Import();
+        std::string strOther = strOriginal;
+        if (nAt > 0) {
+            // A letter of a name or a URL, in other case.
+            const std::size_t nLetter = strOther.find_first_of("abcdefghijklmnopqrstuvwxyz", nAt);
+            ASSERT_NE(nLetter, std::string::npos);
+            strOther[nLetter] = FoldUpper(strOther[nLetter]);
+            m_dir.Write("profile/bookmark.htm", strOther);
+            ASSERT_TRUE(SetFileTimes(m_strNS, 1'100'000'000, 1'200'000'000));
+        }
+        m_view.SaveChanges();
+        if (nAt > 0) {
+            EXPECT_EQ(m_view.m_messages.size(), 1u);
+            EXPECT_EQ(ReadFileBytes(m_strNS), strOther);
+        } else {
+            EXPECT_EQ(m_view.m_messages, std::vector<std::string>{BackupMessage(kNow)});
+            EXPECT_EQ(ReadFileBytes(Backup(kNow)), strOriginal);
+        }
+        m_view.m_messages.clear();
+    }
+}
+
 // A store that is not there: Save does what it can with the other one. A
 // Netscape file gone since the import is written anew, with no backup claimed.
 TEST_F(SaveTest, MissingStores) {
