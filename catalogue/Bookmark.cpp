@@ -282,31 +282,37 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     const bool bTwoThreads = m_data.size() >= kParallelSort;
     std::vector<std::uint64_t> ranked(m_data.size());
     {
-        // The first 24 bytes of a string key, laid out side by side, decide
-        // most comparisons without reaching into the records.
+        // The first 20 bytes of a string key, laid out side by side, decide
+        // most comparisons without reaching into the records: 24 bytes a key,
+        // as a million of them and half as many again for the merge of the
+        // halves are held at the import's peak of memory.
         struct CPrefixed {
-            std::uint64_t words[3];
+            std::uint64_t words[2];
+            std::uint32_t nLastWord;
             int nIndex;
         };
+        static_assert(sizeof(CPrefixed) == 24);
         const bool bString = pKeys[0].nType == KEY_STRING;
         std::vector<CPrefixed> keys(m_data.size());
-        // Bytes nOffset to nOffset + 24 of the first key.
+        // Bytes nOffset to nOffset + kPrefix of the first key.
+        constexpr std::size_t kPrefix = 20;
         const auto fill = [&](CPrefixed& key, std::size_t nOffset) {
             if (bString) {
                 const auto& str =
                     *static_cast<const std::string*>(pKeys[0].pfnMember(GetAt(key.nIndex)));
-                for (std::size_t w = 0; w < 3; ++w) {
-                    key.words[w] = FoldedWord(str, nOffset + 8 * w, m_bNoCase);
-                }
+                key.words[0] = FoldedWord(str, nOffset, m_bNoCase);
+                key.words[1] = FoldedWord(str, nOffset + 8, m_bNoCase);
+                key.nLastWord =
+                    static_cast<std::uint32_t>(FoldedWord(str, nOffset + 16, m_bNoCase) >> 32);
             }
         };
         const auto words = [](const CPrefixed& a, const CPrefixed& b) {
-            for (std::size_t w = 0; w < 3; ++w) {
+            for (std::size_t w = 0; w < 2; ++w) {
                 if (a.words[w] != b.words[w]) {
                     return a.words[w] < b.words[w] ? -1 : 1;
                 }
             }
-            return 0;
+            return a.nLastWord == b.nLastWord ? 0 : (a.nLastWord < b.nLastWord ? -1 : 1);
         };
         const auto wordsBefore = [&](const CPrefixed& a, const CPrefixed& b) {
             return words(a, b) < 0;
@@ -317,14 +323,14 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         };
         const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t i = nFrom; i < nTo; ++i) {
-                keys[i] = CPrefixed{{0, 0, 0}, static_cast<int>(i)};
+                keys[i] = CPrefixed{{0, 0}, 0, static_cast<int>(i)};
                 fill(keys[i], 0);
             }
             std::sort(keys.begin() + static_cast<std::ptrdiff_t>(nFrom),
                       keys.begin() + static_cast<std::ptrdiff_t>(nTo), wordsBefore);
         };
-        // Keys that share their first 24 bytes (URLs of one site) are sorted
-        // again by the next 24, and only then by the whole keys. nFrom and
+        // Keys that share their first 20 bytes (URLs of one site) are sorted
+        // again by the next 20, and only then by the whole keys. nFrom and
         // nTo are where such groups begin.
         const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
             std::uint64_t nRank = nFrom;
@@ -336,7 +342,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                 const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
                 const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
                 if (nEnd - nBegin > 1) {
-                    std::for_each(first, last, [&](CPrefixed& key) { fill(key, 24); });
+                    std::for_each(first, last, [&](CPrefixed& key) { fill(key, kPrefix); });
                     std::sort(first, last, [&](const CPrefixed& a, const CPrefixed& b) {
                         return order(a, b) < 0;
                     });
