@@ -280,6 +280,11 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     // element's index in one number. A rank is the sorted place of the first
     // element equal to it, so that two threads can rank halves of the order.
     const bool bTwoThreads = m_data.size() >= kParallelSort;
+    // The sort moves an element past those of a higher rank: a descending
+    // sort ranks the other way round. Ranks stay below 2^31, as n does.
+    const auto RankKey = [nDir](std::uint64_t nRank) {
+        return nDir == 1 ? nRank : std::uint64_t{0x7FFFFFFF} - nRank;
+    };
     std::vector<std::uint64_t> ranked(m_data.size());
     {
         // The first 20 bytes of a string key, laid out side by side, decide
@@ -350,7 +355,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                 for (std::size_t i = nBegin; i < nEnd; ++i) {
                     nRank = i == nBegin || order(keys[i - 1], keys[i]) != 0 ? i : nRank;
                     ranked[static_cast<std::size_t>(keys[i].nIndex)] =
-                        (nRank << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+                        (RankKey(nRank) << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
                 }
                 nBegin = nEnd;
             }
@@ -378,25 +383,23 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     }
     // An h-sorting pass sorts each of the h interleaved sequences on its own;
     // for a wide step the worker takes the upper half of them.
-    const auto rankSign = [&ranked](int a, int b) {
-        const std::uint64_t ra = ranked[static_cast<std::size_t>(a)] >> 32;
-        const std::uint64_t rb = ranked[static_cast<std::size_t>(b)] >> 32;
-        return ra < rb ? -1 : (ra > rb ? 1 : 0);
-    };
+    // Each element of a sequence moves down past those before it that rank
+    // higher, as the steps of swaps that compare the two would move it.
     const auto passOver = [&](int h, int rFrom, int rTo) {
         for (int nBase = 0; nBase + rFrom < n - h; nBase += h) {
-            for (int i = nBase + rFrom + 1; i <= std::min(nBase + rTo, n - h); ++i) {
-                for (int j = i; j > 0; j -= h) {
-                    if (rankSign(j - 1, j - 1 + h) != nDir) {
-                        break;
-                    }
-                    std::swap(ranked[static_cast<std::size_t>(j - 1)],
-                              ranked[static_cast<std::size_t>(j - 1 + h)]);
+            for (int i = nBase + rFrom + h; i < std::min(nBase + rTo + h, n); ++i) {
+                const std::uint64_t nMoving = ranked[static_cast<std::size_t>(i)];
+                const std::uint64_t nHigher = ((nMoving >> 32) + 1) << 32;
+                int j = i;
+                for (; j >= h && ranked[static_cast<std::size_t>(j - h)] >= nHigher; j -= h) {
+                    ranked[static_cast<std::size_t>(j)] = ranked[static_cast<std::size_t>(j - h)];
                 }
+                ranked[static_cast<std::size_t>(j)] = nMoving;
             }
         }
     };
-    ForEachShellStep(n, [&](int h) {
+    // Nothing moves in a sort that is neither ascending nor descending.
+    ForEachShellStep(nDir == 1 || nDir == -1 ? n : 0, [&](int h) {
         if (bTwoThreads && h >= kParallelStep) {
             CWorkerJob upper = CWorker::Get().Run([&] { passOver(h, h / 2, h); });
             passOver(h, 0, h / 2);
