@@ -107,10 +107,8 @@ void CBookmarkArray::DeleteAll() {
     CObject* const* const pEnd = pBegin + m_data.size();
     if (m_data.size() >= kParallelDelete) {
         CObject* const* const pMiddle = pBegin + m_data.size() / 2;
-        CWorkerJob upper =
-            CWorker::Get().Run([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); });
-        deleteRange(pBegin, pMiddle);
-        upper.Wait();
+        CWorker::RunBeside([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); },
+                           [&] { deleteRange(pBegin, pMiddle); });
     } else {
         deleteRange(pBegin, pEnd);
     }
@@ -363,19 +361,13 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         const std::size_t nAll = keys.size();
         if (bTwoThreads) {
             std::size_t nHalf = nAll / 2;
-            {
-                CWorkerJob upper = CWorker::Get().Run([&] { prepare(nHalf, nAll); });
-                prepare(0, nHalf);
-                upper.Wait();
-            }
+            CWorker::RunBeside([&] { prepare(nHalf, nAll); }, [&] { prepare(0, nHalf); });
             std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(nHalf),
                                keys.end(), wordsBefore);
             while (nHalf < nAll && words(keys[nHalf - 1], keys[nHalf]) == 0) {
                 ++nHalf;
             }
-            CWorkerJob upper = CWorker::Get().Run([&] { rank(nHalf, nAll); });
-            rank(0, nHalf);
-            upper.Wait();
+            CWorker::RunBeside([&] { rank(nHalf, nAll); }, [&] { rank(0, nHalf); });
         } else {
             prepare(0, nAll);
             rank(0, nAll);
@@ -401,9 +393,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
     // Nothing moves in a sort that is neither ascending nor descending.
     ForEachShellStep(nDir == 1 || nDir == -1 ? n : 0, [&](int h) {
         if (bTwoThreads && h >= kParallelStep) {
-            CWorkerJob upper = CWorker::Get().Run([&] { passOver(h, h / 2, h); });
-            passOver(h, 0, h / 2);
-            upper.Wait();
+            CWorker::RunBeside([&] { passOver(h, h / 2, h); }, [&] { passOver(h, 0, h / 2); });
         } else {
             passOver(h, 0, h);
         }

@@ -237,9 +237,7 @@ std::vector<std::size_t> CTVLDlgBase::RowOrder(const std::vector<CBookmark*>& ro
     // no two keys are equal, so the order is that of one sort.
     if (rows.size() >= kParallelOrder) {
         const std::size_t nHalf = rows.size() / 2;
-        CWorkerJob upper = CWorker::Get().Run([&] { sortRange(nHalf, rows.size()); });
-        sortRange(0, nHalf);
-        upper.Wait();
+        CWorker::RunBeside([&] { sortRange(nHalf, rows.size()); }, [&] { sortRange(0, nHalf); });
         std::inplace_merge(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(nHalf),
                            keys.end(), before);
     } else {

@@ -33,6 +33,14 @@ public:
     static CWorker& Get();
 
     CWorkerJob Run(std::function<void()> task);
+    // Runs there on the worker while here runs on this thread; returns when
+    // both are done, and passes on what either threw.
+    template <class FHere>
+    static void RunBeside(std::function<void()> there, FHere here) {
+        CWorkerJob job = Get().Run(std::move(there));
+        here();
+        job.Wait();
+    }
 
     CWorker(const CWorker&) = delete;
     CWorker& operator=(const CWorker&) = delete;

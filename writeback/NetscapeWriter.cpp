@@ -296,18 +296,12 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
         for (std::size_t i = 0; i < nHalf; ++i) {
             ++upperFill[slotGroups[recordSlots[i]]];
         }
-        {
-            CWorkerJob upper =
-                CWorker::Get().Run([&] { placeSiblings(nHalf, records.size(), upperFill, 1); });
-            placeSiblings(0, nHalf, groupFill, 0);
-            upper.Wait();
-        }
+        CWorker::RunBeside([&] { placeSiblings(nHalf, records.size(), upperFill, 1); },
+                           [&] { placeSiblings(0, nHalf, groupFill, 0); });
         const std::size_t nSplit = static_cast<std::size_t>(
             std::lower_bound(groupStarts.begin(), groupStarts.end() - 1, nHalf) -
             groupStarts.begin());
-        CWorkerJob upper = CWorker::Get().Run([&] { sortGroups(nSplit, nGroups); });
-        sortGroups(0, nSplit);
-        upper.Wait();
+        CWorker::RunBeside([&] { sortGroups(nSplit, nGroups); }, [&] { sortGroups(0, nSplit); });
     } else {
         placeSiblings(0, records.size(), groupFill, 0);
         sortGroups(0, nGroups);
