@@ -12,7 +12,6 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <optional>
 
 #include "platform/ContentHash.h"
 #include "platform/FileSystem.h"
@@ -64,28 +63,13 @@ bool WriteAll(int fd, const char* pData, std::size_t nSize) {
     return true;
 }
 
-// Hands every byte of the file, chunk by chunk, to take; false when a read
-// fails or take refuses a chunk.
-template <class TTake>
-bool ReadChunks(int fd, TTake take) {
-    std::vector<char> buffer(kCopyChunk);
-    for (;;) {
-        const ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return n == 0;
-        }
-        if (!take(buffer.data(), static_cast<std::size_t>(n))) {
-            return false;
-        }
-    }
-}
+constexpr std::uint64_t kToEnd = std::numeric_limits<std::uint64_t>::max();
 
-// Hashes the bytes from nFrom to nTo, or to the end when the file is
-// shorter, reading at offsets so that two threads can share the descriptor.
-bool HashRange(int fd, std::uint64_t nFrom, std::uint64_t nTo, CContentHash& hash) {
+// Hands the bytes of the file from nFrom to nTo, or to its end, chunk by
+// chunk, to take; false when a read fails or take refuses a chunk. It reads
+// at offsets, so that two threads can share the descriptor.
+template <class TTake>
+bool ReadChunks(int fd, std::uint64_t nFrom, std::uint64_t nTo, TTake take) {
     std::vector<char> buffer(kCopyChunk);
     while (nFrom < nTo) {
         const auto nWant =
@@ -97,10 +81,19 @@ bool HashRange(int fd, std::uint64_t nFrom, std::uint64_t nTo, CContentHash& has
         if (n <= 0) {
             return n == 0;
         }
-        hash.Update(buffer.data(), static_cast<std::size_t>(n));
+        if (!take(buffer.data(), static_cast<std::size_t>(n))) {
+            return false;
+        }
         nFrom += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+bool HashChunks(int fd, std::uint64_t nFrom, std::uint64_t nTo, CContentHash& hash) {
+    return ReadChunks(fd, nFrom, nTo, [&hash](const char* pData, std::size_t nSize) {
+        hash.Update(pData, nSize);
+        return true;
+    });
 }
 
 std::int64_t Nanoseconds(const timespec& ts) {
@@ -498,28 +491,20 @@ EFileResult CPosixFileSystem::StampFile(const std::string& strPath, CFileStamp& 
     // A large file is hashed in two parts at once, the second on the worker.
     CContentHash hash;
     const auto nSize = static_cast<std::uint64_t>(st.st_size);
-    const std::uint64_t nSplit =
-        nSize >= kParallelHash ? nSize / 2 / CContentHash::kBlock * CContentHash::kBlock : 0;
-    CContentHash upper(nSplit);
-    bool bUpper = true;
-    {
-        std::optional<CWorkerJob> job;
-        if (nSplit > 0) {
-            job.emplace(CWorker::Get().Run([&] {
-                bUpper =
-                    HashRange(fd.Get(), nSplit, std::numeric_limits<std::uint64_t>::max(), upper);
-            }));
+    if (nSize < kParallelHash) {
+        if (!HashChunks(fd.Get(), 0, kToEnd, hash)) {
+            return FILE_FAILED;
         }
-        const bool bLower = HashRange(
-            fd.Get(), 0, nSplit > 0 ? nSplit : std::numeric_limits<std::uint64_t>::max(), hash);
-        if (job) {
-            job->Wait();
-        }
+    } else {
+        const std::uint64_t nSplit = nSize / 2 / CContentHash::kBlock * CContentHash::kBlock;
+        CContentHash upper(nSplit);
+        bool bUpper = false;
+        bool bLower = false;
+        CWorker::RunBeside([&] { bUpper = HashChunks(fd.Get(), nSplit, kToEnd, upper); },
+                           [&] { bLower = HashChunks(fd.Get(), 0, nSplit, hash); });
         if (!bLower || !bUpper) {
             return FILE_FAILED;
         }
-    }
-    if (nSplit > 0) {
         hash.Join(upper);
     }
     stamp = CFileStamp{IdOf(st), static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
@@ -550,7 +535,7 @@ EFileResult CPosixFileSystem::KeepCopy(const std::string& strFrom, const std::st
         return errno == EEXIST ? FILE_EXISTS : FILE_FAILED;
     }
     const bool bCopied = fchmod(to.Get(), st.st_mode & 07777) == 0 &&
-                         ReadChunks(from.Get(),
+                         ReadChunks(from.Get(), 0, kToEnd,
                                     [&to](const char* pData, std::size_t nSize) {
                                         return WriteAll(to.Get(), pData, nSize);
                                     }) &&
