@@ -48,6 +48,12 @@ int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
     return la < lb ? -1 : (la > lb ? 1 : 0);
 }
 
+// The text of a KEY_STRING or KEY_TEXT member.
+std::string_view StringKey(int nType, const void* pMember) {
+    return nType == KEY_STRING ? std::string_view(*static_cast<const std::string*>(pMember))
+                               : static_cast<const CRecordText*>(pMember)->view();
+}
+
 const char* OrEmpty(const char* psz) {
     return psz != nullptr ? psz : "";
 }
@@ -164,9 +170,10 @@ int CBookmarkArray::CompareField(int nType, const void* a, const void* b) const 
             return CompareBytes(reinterpret_cast<const char*>(x.data()), x.size(),
                                 reinterpret_cast<const char*>(y.data()), y.size());
         }
-        case KEY_STRING: {
-            const auto& x = *static_cast<const std::string*>(a);
-            const auto& y = *static_cast<const std::string*>(b);
+        case KEY_STRING:
+        case KEY_TEXT: {
+            const std::string_view x = StringKey(nType, a);
+            const std::string_view y = StringKey(nType, b);
             return m_bNoCase ? CompareNoCase(x, y)
                              : CompareBytes(x.data(), x.size(), y.data(), y.size());
         }
@@ -220,8 +227,8 @@ int CBookmarkArray::Find(const void* pValue, const SortKey& key, int nStart) con
                          *static_cast<const std::vector<unsigned char>*>(pMember);
                 break;
             case KEY_STRING:
-                bEqual =
-                    *static_cast<const std::string*>(pMember) == static_cast<const char*>(pValue);
+            case KEY_TEXT:
+                bEqual = StringKey(key.nType, pMember) == static_cast<const char*>(pValue);
                 break;
             case KEY_TIME:
                 bEqual = EqualNumbers<CTime>(pValue, pMember);
@@ -295,14 +302,14 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             int nIndex;
         };
         static_assert(sizeof(CPrefixed) == 24);
-        const bool bString = pKeys[0].nType == KEY_STRING;
+        const bool bString = pKeys[0].nType == KEY_STRING || pKeys[0].nType == KEY_TEXT;
         std::vector<CPrefixed> keys(m_data.size());
         // Bytes nOffset to nOffset + kPrefix of the first key.
         constexpr std::size_t kPrefix = 20;
         const auto fill = [&](CPrefixed& key, std::size_t nOffset) {
             if (bString) {
-                const auto& str =
-                    *static_cast<const std::string*>(pKeys[0].pfnMember(GetAt(key.nIndex)));
+                const std::string_view str =
+                    StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(key.nIndex)));
                 key.words[0] = FoldedWord(str, nOffset, m_bNoCase);
                 key.words[1] = FoldedWord(str, nOffset + 8, m_bNoCase);
                 key.nLastWord =

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "catalogue/RecordText.h"
 #include "platform/NoCase.h"
 
 // Root of every object that a CBookmarkArray can own.
@@ -92,8 +93,8 @@ struct CNetscapeExtra {
 // What a record held by both stores keeps of its Netscape copy when the
 // Favorites copy is the one shown: the Netscape file gets these back.
 struct CNetscapeCopy {
-    std::string strName;
-    std::string strURL;
+    CRecordText strName;
+    CRecordText strURL;
     CTime tAdded = 0;
     CTime tVisited = 0;
     CTime tModified = 0;
@@ -118,8 +119,8 @@ public:
     CBookmark(const CBookmark& other) { *this = other; }
     CBookmark& operator=(const CBookmark& other);
 
-    std::string m_strName;
-    std::string m_strURL;     // folders and roots: the directory path they stand for
+    CRecordText m_strName;
+    CRecordText m_strURL;     // folders and roots: the directory path they stand for
     CRareText m_strOrigName;  // the name from before the first rename
     // Favorites records: the name of the file or directory on disk, which the
     // title in m_strName does not tell (its extension, and for a record of
@@ -145,8 +146,8 @@ public:
     // The folder the record sits in within the Netscape file.
     const CBookmark* NSFolder() const { return m_pNSFolder != nullptr ? m_pNSFolder : m_pFolder; }
     // The text and dates that the Netscape file holds for the record.
-    const std::string& NSName() const { return m_pNSCopy ? m_pNSCopy->strName : m_strName; }
-    const std::string& NSURL() const { return m_pNSCopy ? m_pNSCopy->strURL : m_strURL; }
+    const CRecordText& NSName() const { return m_pNSCopy ? m_pNSCopy->strName : m_strName; }
+    const CRecordText& NSURL() const { return m_pNSCopy ? m_pNSCopy->strURL : m_strURL; }
     CTime NSAdded() const { return m_pNSCopy ? m_pNSCopy->tAdded : m_tAdded; }
     CTime NSVisited() const { return m_pNSCopy ? m_pNSCopy->tVisited : m_tVisited; }
     CTime NSModified() const { return m_pNSCopy ? m_pNSCopy->tModified : m_tModified; }
@@ -171,6 +172,7 @@ enum : int {
     KEY_BLOCK = 10,   // heap block with its size (std::vector<unsigned char>)
     KEY_STRING = 11,  // std::string
     KEY_TIME = 12,    // CTime
+    KEY_TEXT = 13,    // CRecordText
 };
 
 // A sort or search key: how to reach one member of an element, and its type code.
@@ -194,7 +196,7 @@ const void* MemberOf(const CObject* pElement) {
 }
 }  // namespace detail
 
-// KeyOf<&CBookmark::m_strURL>(KEY_STRING) names the URL member of a bookmark.
+// KeyOf<&CBookmark::m_strURL>(KEY_TEXT) names the URL member of a bookmark.
 template <auto PM>
 constexpr SortKey KeyOf(int nType) {
     return SortKey{&detail::MemberOf<PM>, nType};
@@ -229,7 +231,7 @@ public:
     int IndexOf(const CObject* p) const;
     void Swap(int a, int b);
 
-    // pValue points at a value of the key's type; for KEY_STRING, KEY_CHARS and
+    // pValue points at a value of the key's type; for KEY_STRING, KEY_TEXT, KEY_CHARS and
     // KEY_PSZ it is a plain zero-terminated string.
     int Find(const void* pValue, const SortKey& key, int nStart = -1) const;
     int CompareField(int nType, const void* a, const void* b) const;

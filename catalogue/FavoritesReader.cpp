@@ -51,6 +51,7 @@ std::unique_ptr<CTVLDlgBase::CFavoritesWalk> CTVLDlgBase::StartFavoritesWalk() c
 void CTVLDlgBase::TakeFavorites(CFavoritesRead& read) {
     m_bookmarks.InsertAt(0, &read.records);
     read.records.RemoveAll();
+    m_texts.Adopt(std::move(read.texts));
     if (read.bMissing) {
         MarkStoreMissing(STORE_FAVORITES);
     }
@@ -82,7 +83,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
         read.nRead.store(static_cast<std::size_t>(records.GetSize()), std::memory_order_relaxed);
         // Only the root's failure makes the store missing; a sub-folder that
         // cannot be listed is passed over and the walk goes on.
-        if (!m_pFileSystem->ListDirectory(pFolder->m_strURL, listing)) {
+        if (!m_pFileSystem->ListDirectory(pFolder->m_strURL.str(), listing)) {
             if (pFolder == pRoot) {
                 read.bMissing = true;
                 return;
@@ -97,7 +98,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
         // The listing's texts move into the records, which then hold no slack.
         for (CDirEntry& entry : listing.entries) {
             auto fill = [&](CBookmark* pMark) {
-                pMark->m_strName = FileTitle(entry.strName);
+                pMark->m_strName.Borrow(read.texts, FileTitle(entry.strName));
                 pMark->m_strFileName = std::move(entry.strName);
                 pMark->m_tAdded = entry.tCreated.value_or(tNow);
                 pMark->m_tVisited = entry.tAccessed.value_or(tNow);
@@ -123,7 +124,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
             if (bShortcut) {
                 auto* pMark = new CBookmark;
                 fill(pMark);
-                pMark->m_strURL = std::string(strURL);
+                pMark->m_strURL.Borrow(read.texts, strURL);
                 pMark->m_nFlags = BMF_MSIE;
                 records.Add(pMark);
             }

@@ -156,15 +156,13 @@ void EndDescription(CBookmark& mark, std::string_view strText) {
 
 // The plain text of a name or URL; the file's own bytes are kept where
 // escaping the plain text would not give them back.
-void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
+void SetText(CTextStore& texts, CBookmark& mark, std::string_view strHtml, bool bURL) {
     // Most text holds nothing that decoding or escaping would change.
     const bool bPlain = std::none_of(strHtml.begin(), strHtml.end(), [](char c) {
         return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
     });
-    // Each text is made at its final size: a catalogue of a million entries
-    // would otherwise hold tens of megabytes of unused capacity.
     if (bPlain) {
-        (bURL ? mark.m_strURL : mark.m_strName) = std::string(strHtml);
+        (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strHtml);
         return;
     }
     std::string strPlain = DecodeHtml(strHtml, bURL);
@@ -173,8 +171,7 @@ void SetText(CBookmark& mark, std::string_view strHtml, bool bURL) {
     if (bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
         (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
     }
-    strPlain.shrink_to_fit();
-    (bURL ? mark.m_strURL : mark.m_strName) = std::move(strPlain);
+    (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strPlain);
 }
 
 // A tag's attribute that the record does not hold itself, kept as written.
@@ -194,8 +191,9 @@ void KeepAttribute(std::string& strAttributes, const CAttribute& attr) {
 // the folders that the first part left open.
 class CEntryParser {
 public:
-    CEntryParser(CBookmark* pRoot, bool bPart)
-        : m_pRoot(pRoot), m_pCurrent(pRoot), m_pLast(pRoot), m_bPart(bPart) {
+    // The records' names and URLs go into texts.
+    CEntryParser(CBookmark* pRoot, bool bPart, CTextStore& texts)
+        : m_texts(texts), m_pRoot(pRoot), m_pCurrent(pRoot), m_pLast(pRoot), m_bPart(bPart) {
         if (bPart) {
             m_pCurrent = Placeholder(0);
         }
@@ -338,7 +336,7 @@ private:
         m_strAttributes.clear();
         for (const CAttribute& attr : m_tag.attributes) {
             if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
-                SetText(mark, attr.strValue, true);
+                SetText(m_texts, mark, attr.strValue, true);
                 bLinked = true;
             } else if (!bDated && EqualNoCase(attr.strName, "ADD_DATE")) {
                 mark.m_tAdded = NumberAt(attr.strValue);
@@ -355,13 +353,14 @@ private:
             ExtraOf(mark).strAttributes = m_strAttributes;
         }
         const std::size_t nText = std::min(p, strView.size());
-        SetText(mark, WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)),
-                false);
+        SetText(m_texts, mark,
+                WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)), false);
         if (!bAnchor && !bDated) {
             ExtraOf(mark).bNoDate = true;
         }
     }
 
+    CTextStore& m_texts;
     CBookmark* const m_pRoot;
     // Null once the outermost list has been closed; later entries go to the
     // root. For each open heading, the folder that was current before it (the
@@ -505,7 +504,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     }
     m_strNSHeader += '\n';
 
-    CEntryParser parser(pRoot, false);
+    CEntryParser parser(pRoot, false, m_texts);
     // The records' memory is made present in steps as they are read.
     CHeapReserve heap;
     const int nFirst = m_bookmarks.GetSize();
@@ -537,7 +536,8 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
     reader.EndAt(split.nAt, split.nHashAt);
     CTextFileReader rest;
     rest.AttachRest(reader, split.nAt, split.nHashAt);
-    CEntryParser restParser(pRoot, true);
+    CTextStore restTexts;
+    CEntryParser restParser(pRoot, true, restTexts);
     CWorkerJob restRead = CWorker::Get().Run([&] {
         std::string_view strRestLine;
         while (!restParser.GaveUp() && rest.ReadLine(strRestLine)) {
@@ -561,6 +561,7 @@ bool CTVLDlgBase::ReadNetscapeStream(CTextFileReader& reader, CBookmark* pRoot) 
         for (CBookmark* pMark : restParser.Records()) {
             m_bookmarks.Add(pMark);
         }
+        m_texts.Adopt(std::move(restTexts));
         reader.JoinHash(rest);
         m_nNSParts = 2;
         return !rest.LineTooLong();

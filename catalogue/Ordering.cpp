@@ -18,9 +18,8 @@ bool IsSlash(char c) {
     return c == '/' || c == '\\';
 }
 
-const std::string& FolderName(const CBookmark* pMark) {
-    static const std::string s_strEmpty;
-    return pMark->m_pFolder != nullptr ? pMark->m_pFolder->m_strName : s_strEmpty;
+std::string_view FolderName(const CBookmark* pMark) {
+    return pMark->m_pFolder != nullptr ? pMark->m_pFolder->m_strName.view() : std::string_view();
 }
 
 // A row's value of one sort key as a number that orders as the key does.
@@ -28,7 +27,7 @@ const std::string& FolderName(const CBookmark* pMark) {
 // its length up to 8: equal numbers below length 8 are equal texts, and at 8
 // only the rest of the texts can tell.
 std::uint64_t KeyValue(const CBookmark* pMark, int nColumn) {
-    const auto text = [](const std::string& str) {
+    const auto text = [](std::string_view str) {
         return (FoldedWord(str, 0) & ~std::uint64_t{0xFF}) | std::min<std::size_t>(str.size(), 8);
     };
     switch (nColumn) {
@@ -98,8 +97,8 @@ void CTVLDlgBase::MergeDuplicates() {
     if (n < 3) {
         return;
     }
-    static constexpr SortKey kKeys[] = {KeyOf<&CBookmark::m_strURL>(KEY_STRING),
-                                        KeyOf<&CBookmark::m_strName>(KEY_STRING)};
+    static constexpr SortKey kKeys[] = {KeyOf<&CBookmark::m_strURL>(KEY_TEXT),
+                                        KeyOf<&CBookmark::m_strName>(KEY_TEXT)};
     m_bookmarks.Sort(kKeys, 2, 1);
 
     // One pass that compares each record with the nearest bookmark before it.

@@ -22,7 +22,7 @@ namespace {
 // Whether strUpper (already upper case) occurs in strText with a-z folded to
 // upper case. Candidates are found with memchr for both cases of the first
 // letter, which is several times faster than comparing at every position.
-bool ContainsUpper(const std::string& strText, const char* pszUpper, std::size_t nLen) {
+bool ContainsUpper(std::string_view strText, const char* pszUpper, std::size_t nLen) {
     if (nLen > strText.size()) {
         return false;
     }
@@ -56,7 +56,7 @@ bool ContainsUpper(const std::string& strText, const char* pszUpper, std::size_t
 
 // Whether the folded filter occurs in the text, decoded and folded. Text
 // that is all ASCII cannot hold a letter beyond it.
-bool ContainsFolded(const std::string& strText, const std::u32string& strFolded) {
+bool ContainsFolded(std::string_view strText, const std::u32string& strFolded) {
     if (std::all_of(strText.begin(), strText.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return false;
@@ -180,7 +180,7 @@ struct CTVLDlgBase::CSearchText {
             const CBookmark* pMark = byAddress[j].first;
             char* const pBegin = strText.data() + starts[j];
             char* p = pBegin;
-            for (const std::string* pField : {&pMark->m_strName, &pMark->m_strURL}) {
+            for (const CRecordText* pField : {&pMark->m_strName, &pMark->m_strURL}) {
                 std::memcpy(p, pField->data(), pField->size());
                 p += pField->size();
                 *p++ = '\0';
@@ -550,15 +550,16 @@ const char* CTVLDlgBase::BrowserText(const CBookmark& bookmark) {
 std::string CTVLDlgBase::GetColumnText(const CBookmark& bookmark, int nColumn) {
     switch (nColumn) {
         case COL_NAME:
-            return bookmark.m_strName;
+            return bookmark.m_strName.str();
         case COL_FOLDER:
-            return bookmark.m_pFolder != nullptr ? bookmark.m_pFolder->m_strName : std::string();
+            return bookmark.m_pFolder != nullptr ? bookmark.m_pFolder->m_strName.str()
+                                                 : std::string();
         case COL_DATE:
             return FormatDate(bookmark.m_tAdded, "%y-%m-%d");
         case COL_BROWSER:
             return BrowserText(bookmark);
         case COL_URL:
-            return bookmark.m_strURL;
+            return bookmark.m_strURL.str();
         default:
             return {};
     }

@@ -79,7 +79,10 @@ public:
     CTVLDlgBase& operator=(const CTVLDlgBase&) = delete;
 
     CBookmarkArray m_bookmarks;  // owns every record, folders included
-    int m_sortDir[COL_COUNT];    // +1 ascending, anything else descending
+    // The names and URLs of the records read, which the records point into;
+    // freed with the records at the next import.
+    CTextStore m_texts;
+    int m_sortDir[COL_COUNT];  // +1 ascending, anything else descending
     // The filter keeps at most this many bytes of its text.
     static constexpr std::size_t kMaxFilter = 63;
     char m_szFilter[kMaxFilter + 1] = {};  // upper case
@@ -236,7 +239,7 @@ public:
     // Creates the shortcut file of a Netscape bookmark under a free name; false,
     // with a message, when it could not be made.
     bool WriteShortcut(CDirectoryTree* pTree, const CBookmark& bookmark);
-    static std::string ShortcutText(const std::string& strURL);
+    static std::string ShortcutText(std::string_view strURL);
     // Renames a renamed Favorites bookmark's file, to a free name.
     static void RenameShortcut(CDirectoryTree& tree, const CShortcutPlace& place,
                                const CBookmark& bookmark);
@@ -253,6 +256,7 @@ public:
     // while the walk runs, for the progress shown by another thread.
     struct CFavoritesRead {
         CBookmarkArray records;
+        CTextStore texts;  // the records' names and URLs
         std::atomic<std::size_t> nRead{0};
         bool bMissing = false;
     };

@@ -284,6 +284,7 @@ void CTVLDlgBase::ReadStores() {
         pWalk = StartFavoritesWalk();
     }
     m_bookmarks.DeleteAll();
+    m_texts.Clear();
     InvalidateRowOrder();
     ImportProgress(IMPORT_FAVORITES);
     CFavoritesRead& favorites = pWalk->read;

@@ -26,8 +26,9 @@ inline std::string JoinPath(const std::string& strDir, const std::string& strNam
 
 // Whether a name can stand as one part of a path: it must not hold a separator
 // of either platform, nor lead to the folder itself or its parent.
-inline bool IsPlainName(const std::string& strName) {
-    return strName.find_first_of("/\\") == std::string::npos && strName != "." && strName != "..";
+inline bool IsPlainName(std::string_view strName) {
+    return strName.find_first_of("/\\") == std::string_view::npos && strName != "." &&
+           strName != "..";
 }
 
 // A name for a file of our own beside others in a directory, new at each

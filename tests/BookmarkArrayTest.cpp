@@ -31,6 +31,7 @@ public:
     std::vector<unsigned char> m_block;
     std::string m_str;
     std::string m_str2;
+    CRecordText m_text;
     CTime m_t = 0;
     int m_nId;
     int* m_pDeaths;
@@ -87,6 +88,7 @@ CProbe* TextProbe(const char* psz) {
     std::strncpy(p->m_szText, psz, sizeof p->m_szText - 1);
     p->m_pszText = psz;
     p->m_str = psz;
+    p->m_text = psz;
     return p;
 }
 
@@ -100,7 +102,7 @@ TEST(BookmarkArrayKeys, TextSortsWithoutCaseButFindsByteForByte) {
                  {"\xE9", "z", 1, 1},      {"_x", "Ax", -1, 1},        {"[", "a", -1, -1},
                  {"", "", 0, 0},           {"", "a", -1, -1}};
     const SortKey keys[] = {KeyOf<&CProbe::m_szText>(KEY_CHARS), KeyOf<&CProbe::m_pszText>(KEY_PSZ),
-                            KeyOf<&CProbe::m_str>(KEY_STRING)};
+                            KeyOf<&CProbe::m_str>(KEY_STRING), KeyOf<&CProbe::m_text>(KEY_TEXT)};
     for (const SortKey& key : keys) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::Message() << key.nType << " " << c.a << " " << c.b);
@@ -113,7 +115,8 @@ TEST(BookmarkArrayKeys, TextSortsWithoutCaseButFindsByteForByte) {
             EXPECT_EQ(cmp(0, 1), c.nNoCase);
             EXPECT_EQ(cmp(1, 0), -c.nNoCase);
             arr.m_bNoCase = false;
-            EXPECT_EQ(cmp(0, 1), key.nType == KEY_STRING ? c.nBytes : c.nNoCase);
+            EXPECT_EQ(cmp(0, 1),
+                      key.nType == KEY_STRING || key.nType == KEY_TEXT ? c.nBytes : c.nNoCase);
             EXPECT_EQ(arr.Find(c.b, key), std::strcmp(c.a, c.b) == 0 ? 0 : 1);
             EXPECT_EQ(arr.Find("appl", key), -1);
         }
@@ -155,7 +158,7 @@ TEST(BookmarkArrayKeys, NoneAndUnknownCodesNeverOrderOrMatch) {
     const std::vector<int> before = Ids(arr);
     const std::int32_t x = 1;
     const std::int32_t y = 2;
-    for (int nType : {int{KEY_NONE}, 13, 100}) {
+    for (int nType : {int{KEY_NONE}, 14, 100}) {
         EXPECT_EQ(arr.CompareField(nType, &x, &y), 0) << nType;
         const SortKey key{KeyOf<&CProbe::m_nI32>(KEY_INT32).pfnMember, nType};
         EXPECT_EQ(arr.Find(&x, key), -1) << nType;

@@ -390,7 +390,7 @@ TEST_F(FavoritesTest, DepthAndLongPaths) {
     int nDeepest = 0;
     std::vector<std::string> urls;
     for (const CBookmark* p : m_view.Bookmarks()) {
-        urls.push_back(p->m_strURL);
+        urls.push_back(p->m_strURL.str());
         int nDepth = 0;
         for (const CBookmark* f = p->m_pFolder; f->m_pFolder != nullptr; f = f->m_pFolder) {
             ++nDepth;
@@ -457,7 +457,7 @@ TEST(ImportTest, TheFavoritesAreWalkedBesideTheNetscapeFile) {
 
     std::vector<std::string> urls;
     for (int i = 0; i < view.m_bookmarks.GetSize(); ++i) {
-        urls.push_back(view.BookmarkAt(i)->m_strURL);
+        urls.push_back(view.BookmarkAt(i)->m_strURL.str());
     }
     EXPECT_EQ(Sorted(urls), Sorted({dir / "fav", dir / "fav/A", dir / "fav/B",
                                     JoinPath(dir / "fav", kNetscapeRootName), "http://ns/",

@@ -75,7 +75,7 @@ protected:
     std::string PieceOf(int nRow, int nField, std::size_t nLen) const {
         std::vector<CBookmark*> rows = m_view.Bookmarks();
         const CBookmark* pMark = rows[static_cast<std::size_t>(nRow) % rows.size()];
-        const std::string& str = nField == 0                   ? pMark->m_strName
+        const CRecordText& str = nField == 0                   ? pMark->m_strName
                                  : nField == 1                 ? pMark->m_strURL
                                  : pMark->m_pFolder != nullptr ? pMark->m_pFolder->m_strName
                                                                : pMark->m_strName;

@@ -172,7 +172,7 @@ TEST_F(SaveScenarioTest, ImportAfterSaveReadsTheFavoritesItFinds) {
         std::vector<std::string> found;
         for (const CBookmark* p : m_view.Bookmarks()) {
             if ((p->m_nFlags & BMF_FOLDER) == 0) {
-                found.push_back(p->m_strURL);
+                found.push_back(p->m_strURL.str());
             }
         }
         std::sort(found.begin(), found.end());

@@ -518,8 +518,9 @@ std::vector<std::string> DescribeRecords(const CTVLDlgBase& view) {
         const CBookmark* p = view.BookmarkAt(i);
         std::string s;
         for (const std::string& strPart :
-             {std::to_string(p->m_nFlags), p->m_strName, p->m_strURL, std::to_string(p->m_tAdded),
-              std::to_string(p->m_tVisited), std::to_string(p->m_tModified),
+             {std::to_string(p->m_nFlags), p->m_strName.str(), p->m_strURL.str(),
+              std::to_string(p->m_tAdded), std::to_string(p->m_tVisited),
+              std::to_string(p->m_tModified),
               p->m_pFolder != nullptr ? std::to_string(index.at(p->m_pFolder)) : "-"}) {
             s += strPart;
             s += '|';

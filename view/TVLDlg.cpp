@@ -513,7 +513,7 @@ void CTVLDlg::OpenLink(bool bNewWindow) {
     if (nItem < 0) {
         return;
     }
-    const std::string strURL = RecordOf(rows.GetItemData(nItem))->m_strURL;
+    const std::string strURL = RecordOf(rows.GetItemData(nItem))->m_strURL.str();
     // A URL that starts with "-" would reach the browser as an option.
     if (bNewWindow && !m_strBrowserExe.empty() && !m_browserCommand.argv.empty() &&
         (strURL.empty() || strURL[0] != '-')) {

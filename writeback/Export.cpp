@@ -1,6 +1,7 @@
 // What leaves the program besides the two stores: a bookmark file of the
 // selected rows and the clipboard text.
 #include <cstring>
+#include <optional>
 
 #include "catalogue/HtmlText.h"
 #include "catalogue/TVLDlgBase.h"
@@ -27,18 +28,17 @@ void CTVLDlgBase::WriteHtmlExport(const std::vector<CBookmark*>& rows, CTextFile
     // Sorted by folder, the rows are grouped under the name of the folder
     // directly above each one.
     const bool bGroups = g_sortKeys[0] == COL_FOLDER + 1;
-    static const std::string s_strNoName;
-    const std::string* pGroup = nullptr;
+    std::optional<std::string_view> group;
     for (const CBookmark* pRow : rows) {
         if (bGroups) {
-            const std::string& strFolder =
-                pRow->m_pFolder != nullptr ? pRow->m_pFolder->m_strName : s_strNoName;
-            if (pGroup == nullptr || CompareNoCase(strFolder, *pGroup) != 0) {
-                if (pGroup != nullptr) {
+            const std::string_view strFolder =
+                pRow->m_pFolder != nullptr ? pRow->m_pFolder->m_strName.view() : std::string_view();
+            if (!group || CompareNoCase(strFolder, *group) != 0) {
+                if (group) {
                     file.WriteString("    </DL><p>\n");
                 }
                 file.WriteString("  <DT><H3>" + EscapeHtmlName(strFolder) + "</H3>\n    <DL><p>\n");
-                pGroup = &strFolder;
+                group = strFolder;
             }
         }
         file.WriteString("  <DT><A HREF=\"" + EscapeHtmlURL(pRow->m_strURL) + "\">" +

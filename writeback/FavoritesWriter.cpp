@@ -12,9 +12,9 @@ namespace {
 // Tries for a free name: "Name.url", "Name (2).url", ... up to this number.
 constexpr int kMaxNumberedName = 10000;
 
-std::string Numbered(const std::string& strTitle, int n, const std::string& strExtension) {
-    return n < 2 ? strTitle + strExtension
-                 : strTitle + " (" + std::to_string(n) + ")" + strExtension;
+std::string Numbered(std::string_view strTitle, int n, const std::string& strExtension) {
+    return n < 2 ? std::string(strTitle) + strExtension
+                 : std::string(strTitle) + " (" + std::to_string(n) + ")" + strExtension;
 }
 
 // The file's extension with its dot, as the title of a file leaves it out.
@@ -100,10 +100,10 @@ std::string CTVLDlgBase::FavoritesPathAsFarAsThere() const {
     }
 }
 
-std::string CTVLDlgBase::ShortcutText(const std::string& strURL) {
+std::string CTVLDlgBase::ShortcutText(std::string_view strURL) {
     CStringSink sink;
     CTextFileWriter file(sink);
-    file.WriteString("[InternetShortcut]\nURL=" + strURL + "\n");
+    file.WriteString(std::string("[InternetShortcut]\nURL=").append(strURL) + "\n");
     file.Close();
     return sink.m_strBytes;
 }

@@ -268,9 +268,9 @@ void CTVLDlgBase::OrderTree(CBookmark* pStart, const std::vector<CBookmark*>& re
             if ((pMark->m_nFlags & BMF_FOLDER) != 0) {
                 const auto it = parts.find(pMark);
                 nPart = it != parts.end() ? folderParts.Add(nList, &it->second)
-                                          : folderParts.Make(nList, pMark->m_strName + '\\');
+                                          : folderParts.Make(nList, pMark->m_strName + "\\");
             }
-            const std::string& strName = pMark->NSName();
+            const std::string_view strName = pMark->NSName();
             siblings[fill[slotGroups[recordSlots[i]]]++] =
                 CSibling{static_cast<std::uint32_t>(FoldedWord(folderParts.Part(nPart), 0) >> 32),
                          nPart,
@@ -365,7 +365,7 @@ CKeyParts CTVLDlgBase::FindKeyCollisions() const {
             return std::tie(a->m_strName, a->m_tAdded) < std::tie(b->m_strName, b->m_tAdded);
         });
         for (const CBookmark* pFolder : group) {
-            std::string strPart = pFolder->m_strName;
+            std::string strPart = pFolder->m_strName.str();
             std::replace(strPart.begin(), strPart.end(), '\\', '/');
             std::replace(strPart.begin(), strPart.end(), kNumberMark, '?');
             char szNumber[16];

@@ -24,7 +24,7 @@ public:
     // pMark as this store holds it: a record of both stores by the text of
     // this store's copy.
     void Add(const CBookmark* pMark) {
-        const std::string& strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
+        const std::string_view strName = m_bFavorites ? pMark->m_strName : pMark->NSName();
         const std::uint64_t nURL = UrlKey(m_bFavorites ? pMark->m_strURL : pMark->NSURL());
         m_marks.emplace(NameKey(nURL, strName), pMark);
         // A shortcut file "Name (2)" joins the Netscape bookmark "Name".
@@ -73,8 +73,8 @@ private:
         return IsValidUtf8(strName) ? Fold(nURL, strName) : Fold(nURL, TextAsUtf8(strName));
     }
     bool Joins(const CBookmark& held, const CBookmark& other) const {
-        const std::string& strHeldName = m_bFavorites ? held.m_strName : held.NSName();
-        const std::string& strHeldURL = m_bFavorites ? held.m_strURL : held.NSURL();
+        const std::string_view strHeldName = m_bFavorites ? held.m_strName : held.NSName();
+        const std::string_view strHeldURL = m_bFavorites ? held.m_strURL : held.NSURL();
         return CTVLDlgBase::SameURL(strHeldURL, other.m_strURL) &&
                (m_bFavorites ? CTVLDlgBase::SameName(strHeldName, other.m_strName)
                              : CTVLDlgBase::SameName(other.m_strName, strHeldName));

@@ -159,7 +159,7 @@ protected:
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (int i = 0; i < Rows().GetItemCount(); ++i) {
-            names.push_back(Record(i)->m_strName);
+            names.push_back(Record(i)->m_strName.str());
         }
         return names;
     }
