@@ -41,7 +41,9 @@ int Sign(int r) {
 }
 
 int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
-    const int r = std::memcmp(a, b, la < lb ? la : lb);
+    // An empty heap block may have no address, which memcmp must not get.
+    const std::size_t n = la < lb ? la : lb;
+    const int r = n == 0 ? 0 : std::memcmp(a, b, n);
     if (r != 0) {
         return Sign(r);
     }
@@ -74,9 +76,44 @@ CBookmark& CBookmark::operator=(const CBookmark& other) {
     m_pFolder = other.m_pFolder;
     m_pNSFolder = other.m_pNSFolder;
     m_nFlags = other.m_nFlags;
-    m_pNSCopy = other.m_pNSCopy ? std::make_unique<CNetscapeCopy>(*other.m_pNSCopy) : nullptr;
-    m_pNSExtra = other.m_pNSExtra ? std::make_unique<CNetscapeExtra>(*other.m_pNSExtra) : nullptr;
+    m_nsPart = other.m_nsPart;
     return *this;
+}
+
+CNetscapePart& CNetscapePart::operator=(const CNetscapePart& other) {
+    if (this == &other) {
+        return *this;
+    }
+    if (const CNetscapeCopy* pCopy = other.Copy()) {
+        SetCopy(std::make_unique<CNetscapeCopy>(*pCopy));
+    } else if (const CNetscapeExtra* pExtra = other.Extra()) {
+        Reset();
+        MakeExtra() = *pExtra;
+    } else {
+        Reset();
+    }
+    return *this;
+}
+
+CNetscapeExtra& CNetscapePart::MakeExtra() {
+    if (m_nBits == 0) {
+        m_nBits = reinterpret_cast<std::uintptr_t>(new CNetscapeExtra);
+    }
+    return *Extra();
+}
+
+void CNetscapePart::SetCopy(std::unique_ptr<CNetscapeCopy> pCopy) {
+    Reset();
+    m_nBits = pCopy ? reinterpret_cast<std::uintptr_t>(pCopy.release()) | kCopy : 0;
+}
+
+void CNetscapePart::Reset() {
+    if (CNetscapeCopy* pCopy = Copy()) {
+        delete pCopy;
+    } else {
+        delete Extra();
+    }
+    m_nBits = 0;
 }
 
 int CBookmarkArray::Add(CObject* p) {

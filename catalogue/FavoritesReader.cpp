@@ -95,11 +95,11 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
         }
 
         const CTime tNow = m_pFileSystem->CurrentTime();
-        // The listing's texts move into the records, which then hold no slack.
+        // A shortcut's name and URL go into the texts side by side, where the
+        // filter reads them.
         for (CDirEntry& entry : listing.entries) {
             auto fill = [&](CBookmark* pMark) {
                 pMark->m_strName.Borrow(read.texts, FileTitle(entry.strName));
-                pMark->m_strFileName = std::move(entry.strName);
                 pMark->m_tAdded = entry.tCreated.value_or(tNow);
                 pMark->m_tVisited = entry.tAccessed.value_or(tNow);
                 pMark->m_tModified = entry.tModified.value_or(tNow);
@@ -111,6 +111,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
                 }
                 auto* pSub = new CBookmark;
                 fill(pSub);
+                pSub->m_strFileName.Borrow(read.texts, entry.strName);
                 pSub->m_strURL = std::move(entry.strPath);
                 pSub->m_nFlags = BMF_FOLDER | BMF_MSIE;
                 records.Add(pSub);
@@ -125,6 +126,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
                 auto* pMark = new CBookmark;
                 fill(pMark);
                 pMark->m_strURL.Borrow(read.texts, strURL);
+                pMark->m_strFileName.Borrow(read.texts, entry.strName);
                 pMark->m_nFlags = BMF_MSIE;
                 records.Add(pMark);
             }

@@ -137,41 +137,36 @@ bool HasHeading(std::string_view strLine) {
 }
 
 CNetscapeExtra& ExtraOf(CBookmark& mark) {
-    if (!mark.m_pNSExtra) {
-        mark.m_pNSExtra = std::make_unique<CNetscapeExtra>();
-    }
-    return *mark.m_pNSExtra;
+    return mark.m_nsPart.MakeExtra();
 }
 
 // A <DD> text ends with the line that holds it, without the blanks that
 // indent the next tag: the writer puts that tag on a line of its own. strText
 // is the text as read, which the record gets at its final size.
-void EndDescription(CBookmark& mark, std::string_view strText) {
+void EndDescription(CTextStore& texts, CBookmark& mark, std::string_view strText) {
     const std::size_t nLast = strText.find_last_not_of(" \t");
     if (nLast != npos && strText[nLast] == '\n') {
         strText = strText.substr(0, nLast);
     }
-    mark.m_pNSExtra->strDescription = strText;
+    mark.NSExtra()->strDescription.Borrow(texts, strText);
 }
 
-// The plain text of a name or URL; the file's own bytes are kept where
-// escaping the plain text would not give them back.
-void SetText(CTextStore& texts, CBookmark& mark, std::string_view strHtml, bool bURL) {
+// Gives the record the plain text of a name or URL. True where the file's own
+// bytes must be kept too, as escaping the plain text would not give them back.
+bool SetText(CTextStore& texts, CBookmark& mark, std::string_view strHtml, bool bURL) {
     // Most text holds nothing that decoding or escaping would change.
     const bool bPlain = std::none_of(strHtml.begin(), strHtml.end(), [](char c) {
         return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
     });
     if (bPlain) {
         (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strHtml);
-        return;
+        return false;
     }
     std::string strPlain = DecodeHtml(strHtml, bURL);
+    (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strPlain);
     // A URL is written in double quotes: one that held them is written escaped.
     const bool bKeepable = !bURL || strHtml.find('"') == std::string_view::npos;
-    if (bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml) {
-        (bURL ? ExtraOf(mark).strHtmlURL : ExtraOf(mark).strHtmlName) = strHtml;
-    }
-    (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strPlain);
+    return bKeepable && (bURL ? EscapeHtmlURL(strPlain) : EscapeHtmlName(strPlain)) != strHtml;
 }
 
 // A tag's attribute that the record does not hold itself, kept as written.
@@ -212,7 +207,7 @@ public:
         }
         for (; p != npos && !m_bGaveUp; p = strView.find('<', p)) {
             if (m_pDescribed != nullptr) {
-                EndDescription(*m_pDescribed, m_strDescription);
+                EndDescription(m_texts, *m_pDescribed, m_strDescription);
                 m_pDescribed = nullptr;
             }
             ParseTag(strView, p, m_tag);
@@ -249,7 +244,7 @@ public:
                 onAdded(pMark, strView.size());
                 m_pLast = pMark;
             } else if (EqualNoCase(m_tag.strName, "DD")) {
-                CNetscapeExtra* pExtra = m_pLast != nullptr ? m_pLast->m_pNSExtra.get() : nullptr;
+                CNetscapeExtra* pExtra = m_pLast != nullptr ? m_pLast->NSExtra() : nullptr;
                 if (m_pLast != nullptr && (pExtra == nullptr || !pExtra->bDescription)) {
                     ExtraOf(*m_pLast).bDescription = true;
                     m_pDescribed = m_pLast;
@@ -278,7 +273,7 @@ public:
     // a <DD> text ends at its last line end.
     void End() {
         if (m_pDescribed != nullptr) {
-            EndDescription(*m_pDescribed, m_strDescription);
+            EndDescription(m_texts, *m_pDescribed, m_strDescription);
             m_pDescribed = nullptr;
         }
     }
@@ -332,12 +327,11 @@ private:
     // The record's texts and dates from the tag just parsed, which ends at p.
     void Fill(CBookmark& mark, bool bAnchor, std::string_view strView, std::size_t p) {
         bool bDated = false;
-        bool bLinked = false;
+        const CAttribute* pLink = nullptr;
         m_strAttributes.clear();
         for (const CAttribute& attr : m_tag.attributes) {
-            if (bAnchor && !bLinked && EqualNoCase(attr.strName, "HREF")) {
-                SetText(m_texts, mark, attr.strValue, true);
-                bLinked = true;
+            if (bAnchor && pLink == nullptr && EqualNoCase(attr.strName, "HREF")) {
+                pLink = &attr;
             } else if (!bDated && EqualNoCase(attr.strName, "ADD_DATE")) {
                 mark.m_tAdded = NumberAt(attr.strValue);
                 bDated = true;
@@ -349,12 +343,21 @@ private:
                 KeepAttribute(m_strAttributes, attr);
             }
         }
-        if (!m_strAttributes.empty()) {
-            ExtraOf(mark).strAttributes = m_strAttributes;
-        }
+        // The URL and the name go into the texts side by side, where the
+        // filter reads them, and what else the record keeps after them.
+        const bool bKeepURL = pLink != nullptr && SetText(m_texts, mark, pLink->strValue, true);
         const std::size_t nText = std::min(p, strView.size());
-        SetText(m_texts, mark,
-                WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText)), false);
+        const std::string_view strName =
+            WithoutLineEnd(strView.substr(nText, strView.find('<', nText) - nText));
+        if (SetText(m_texts, mark, strName, false)) {
+            ExtraOf(mark).strHtmlName.Borrow(m_texts, strName);
+        }
+        if (bKeepURL) {
+            ExtraOf(mark).strHtmlURL.Borrow(m_texts, pLink->strValue);
+        }
+        if (!m_strAttributes.empty()) {
+            ExtraOf(mark).strAttributes.Borrow(m_texts, m_strAttributes);
+        }
         if (!bAnchor && !bDated) {
             ExtraOf(mark).bNoDate = true;
         }

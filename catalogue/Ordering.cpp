@@ -119,14 +119,14 @@ void CTVLDlgBase::MergeDuplicates() {
             // on disk, or its text for the Netscape file, stays with it.
             if (bPrevMSIE) {
                 pPrev->m_pNSFolder = pCur->m_pFolder;
-                pPrev->m_pNSCopy = std::make_unique<CNetscapeCopy>(CNetscapeCopy{
-                    pCur->m_strName, pCur->m_strURL, pCur->m_tAdded, pCur->m_tVisited,
-                    pCur->m_tModified,
-                    pCur->m_pNSExtra ? std::move(*pCur->m_pNSExtra) : CNetscapeExtra{}});
+                pPrev->m_nsPart.SetCopy(std::make_unique<CNetscapeCopy>(CNetscapeCopy{
+                    std::move(pCur->m_strName), std::move(pCur->m_strURL), pCur->m_tAdded,
+                    pCur->m_tVisited, pCur->m_tModified,
+                    pCur->NSExtra() ? std::move(*pCur->NSExtra()) : CNetscapeExtra{}}));
             } else {
                 pPrev->m_pNSFolder = pPrev->m_pFolder;
                 pPrev->m_pFolder = pCur->m_pFolder;
-                pPrev->m_strFileName = pCur->m_strFileName;
+                pPrev->m_strFileName = std::move(pCur->m_strFileName);
             }
             pPrev->m_nFlags |= BMF_MSIE | BMF_NETSCAPE;
             delete pCur;

@@ -1,7 +1,6 @@
 #include "catalogue/RecordText.h"
 
 #include <algorithm>
-#include <limits>
 #include <stdexcept>
 
 const char* CTextStore::Add(std::string_view str) {
@@ -17,25 +16,44 @@ const char* CTextStore::Add(std::string_view str) {
     return p;
 }
 
+char* CTextStore::AddCounted(std::size_t nSize) {
+    constexpr std::size_t kAlign = alignof(std::size_t);
+    // Blocks start aligned, as all that new[] gives.
+    const auto aligned = [](std::size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); };
+    if (m_counted.empty() || m_counted.back().nSize < aligned(m_counted.back().nUsed) + nSize) {
+        const std::size_t nBlock = std::max(kBlock, nSize);
+        m_counted.push_back({std::make_unique_for_overwrite<char[]>(nBlock), 0, nBlock});
+    }
+    CBlock& block = m_counted.back();
+    block.nUsed = aligned(block.nUsed);
+    char* p = block.pBytes.get() + block.nUsed;
+    block.nUsed += nSize;
+    return p;
+}
+
 void CTextStore::Adopt(CTextStore&& other) {
-    m_blocks.insert(m_blocks.end(), std::make_move_iterator(other.m_blocks.begin()),
-                    std::make_move_iterator(other.m_blocks.end()));
-    other.m_blocks.clear();
+    Append(m_blocks, other.m_blocks);
+    Append(m_counted, other.m_counted);
+}
+
+void CTextStore::Append(std::vector<CBlock>& to, std::vector<CBlock>& from) {
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+    from.clear();
 }
 
 void CRecordText::Borrow(CTextStore& store, std::string_view str) {
-    if (str.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (str.size() > kMaxSize) {
         throw std::length_error("record text too long");
     }
     Release();
     if (!str.empty()) {
         m_pText = store.Add(str);
-        m_nSize = static_cast<std::uint32_t>(str.size());
+        m_nBits = static_cast<std::uint32_t>(str.size());
     }
 }
 
 void CRecordText::Set(std::string_view str) {
-    if (str.size() > std::numeric_limits<std::uint32_t>::max()) {
+    if (str.size() > kMaxSize) {
         throw std::length_error("record text too long");
     }
     if (str.empty()) {
@@ -47,6 +65,5 @@ void CRecordText::Set(std::string_view str) {
     pText[str.size()] = '\0';
     Release();
     m_pText = pText.release();
-    m_nSize = static_cast<std::uint32_t>(str.size());
-    m_bOwned = true;
+    m_nBits = static_cast<std::uint32_t>(str.size()) | kOwned;
 }

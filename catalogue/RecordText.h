@@ -23,25 +23,38 @@ public:
 
     // The copy of the text, zero-terminated; valid as long as the store.
     const char* Add(std::string_view str);
+    // nSize bytes for the caller to fill, at an address aligned as a size_t,
+    // in blocks of their own: the blocks of Add hold names and URLs only,
+    // which the filter reads through.
+    char* AddCounted(std::size_t nSize);
     // Takes over the other store's blocks; texts in them stay where they are.
     void Adopt(CTextStore&& other);
-    void Clear() { m_blocks.clear(); }
+    void Clear() {
+        m_blocks.clear();
+        m_counted.clear();
+    }
 
     struct CBlock {
         std::unique_ptr<char[]> pBytes;
         std::size_t nUsed = 0;
         std::size_t nSize = 0;
     };
+    // The blocks of Add.
     const std::vector<CBlock>& Blocks() const { return m_blocks; }
 
     static constexpr std::size_t kBlock = 1u << 20;
 
 private:
+    static void Append(std::vector<CBlock>& to, std::vector<CBlock>& from);
+
     std::vector<CBlock> m_blocks;
+    std::vector<CBlock> m_counted;
 };
 
 // Read access as a std::string_view; assigning a text copies it into a block
-// of its own, and Borrow points it at text that a CTextStore keeps.
+// of its own, and Borrow points it at text that a CTextStore keeps. Twelve
+// bytes, aligned to four, so that a record's two of them leave it small.
+#pragma pack(push, 4)
 class CRecordText {
 public:
     using size_type = std::size_t;
@@ -53,8 +66,7 @@ public:
     CRecordText(const char* psz) { Set(psz); }
     CRecordText(const std::string& str) { Set(str); }
     CRecordText(const CRecordText& other) { Set(other.view()); }
-    CRecordText(CRecordText&& other) noexcept
-        : m_pText(other.m_pText), m_nSize(other.m_nSize), m_bOwned(other.m_bOwned) {
+    CRecordText(CRecordText&& other) noexcept : m_pText(other.m_pText), m_nBits(other.m_nBits) {
         other.Forget();
     }
     ~CRecordText() { Release(); }
@@ -69,8 +81,7 @@ public:
         if (this != &other) {
             Release();
             m_pText = other.m_pText;
-            m_nSize = other.m_nSize;
-            m_bOwned = other.m_bOwned;
+            m_nBits = other.m_nBits;
             other.Forget();
         }
         return *this;
@@ -86,18 +97,18 @@ public:
     // Points at a copy of the text in the store, which must outlive this one.
     void Borrow(CTextStore& store, std::string_view str);
 
-    std::string_view view() const { return {m_pText, m_nSize}; }
+    std::string_view view() const { return {m_pText, size()}; }
     operator std::string_view() const { return view(); }
     std::string str() const { return std::string(view()); }
     const char* data() const { return m_pText; }
     const char* c_str() const { return m_pText; }
-    size_type size() const { return m_nSize; }
-    size_type length() const { return m_nSize; }
-    bool empty() const { return m_nSize == 0; }
+    size_type size() const { return m_nBits & kSizeBits; }
+    size_type length() const { return size(); }
+    bool empty() const { return size() == 0; }
     void clear() { Release(); }
     char operator[](size_type i) const { return m_pText[i]; }
     char front() const { return m_pText[0]; }
-    char back() const { return m_pText[m_nSize - 1]; }
+    char back() const { return m_pText[size() - 1]; }
     const_iterator begin() const { return view().begin(); }
     const_iterator end() const { return view().end(); }
     size_type find(std::string_view str, size_type nPos = 0) const {
@@ -140,23 +151,28 @@ public:
         return os << text.view();
     }
 
+    // The longest text a record holds.
+    static constexpr std::size_t kMaxSize = 0x7FFFFFFF;
+
 private:
     static constexpr char kEmpty[1] = {};
+    static constexpr std::uint32_t kSizeBits = 0x7FFFFFFF;
+    static constexpr std::uint32_t kOwned = 0x80000000;
 
     void Set(std::string_view str);
     void Release() {
-        if (m_bOwned) {
+        if ((m_nBits & kOwned) != 0) {
             delete[] m_pText;
         }
         Forget();
     }
     void Forget() {
         m_pText = kEmpty;
-        m_nSize = 0;
-        m_bOwned = false;
+        m_nBits = 0;
     }
 
     const char* m_pText = kEmpty;
-    std::uint32_t m_nSize = 0;
-    bool m_bOwned = false;
+    std::uint32_t m_nBits = 0;  // the size, and kOwned for a block of its own
 };
+#pragma pack(pop)
+static_assert(sizeof(CRecordText) == 12);

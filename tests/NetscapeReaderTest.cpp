@@ -729,10 +729,10 @@ TEST(NetscapeFileTest, ChunkEndsAnywhere) {
         const CBookmark* pEntry = file.BookmarkAt(2);
         EXPECT_EQ(pEntry->m_strName, "Fish & Chips \xC3\xA9") << nShift;
         EXPECT_EQ(pEntry->m_strURL, "http://e/?a=1&b=2") << nShift;
-        ASSERT_NE(pEntry->m_pNSExtra, nullptr) << nShift;
-        EXPECT_EQ(pEntry->m_pNSExtra->strHtmlName, "Fish &amp; Chips &#233;") << nShift;
-        EXPECT_EQ(pEntry->m_pNSExtra->strAttributes, " ICON=\"i\"") << nShift;
-        EXPECT_EQ(pEntry->m_pNSExtra->strDescription, "one\ntwo &amp; three\n  four") << nShift;
+        ASSERT_NE(pEntry->NSExtra(), nullptr) << nShift;
+        EXPECT_EQ(pEntry->NSExtra()->strHtmlName, "Fish &amp; Chips &#233;") << nShift;
+        EXPECT_EQ(pEntry->NSExtra()->strAttributes, " ICON=\"i\"") << nShift;
+        EXPECT_EQ(pEntry->NSExtra()->strDescription, "one\ntwo &amp; three\n  four") << nShift;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/Bookmark.h"
 #include "catalogue/RecordText.h"
 
 namespace {
@@ -64,6 +65,61 @@ TEST(RecordText, CopiesAndAssignedTextsOutliveTheStore) {
     self.clear();
     EXPECT_TRUE(self.empty());
     EXPECT_STREQ(self.c_str(), "");
+}
+
+TEST(RecordText, RareTextsLieInTheStoreOrInABlockOfTheirOwn) {
+    CRareText copy;
+    CRareText owned;
+    owned = "own";
+    {
+        CTextStore store;
+        CRareText borrowed;
+        // Odd sizes, so that a block that kept no alignment would show.
+        for (const char* psz : {"a", "abc", " ICON=\"x\"", "one\ntwo"}) {
+            borrowed.Borrow(store, psz);
+            ASSERT_EQ(borrowed, psz);
+        }
+        copy = borrowed;
+        owned = borrowed.view().substr(4);
+        borrowed.Borrow(store, "");
+        EXPECT_TRUE(borrowed.empty());
+        // The store's own texts are not among the blocks that Add fills.
+        EXPECT_TRUE(store.Blocks().empty());
+    }
+    EXPECT_EQ(copy, "one\ntwo");
+    EXPECT_EQ(owned, "two");
+    owned = owned.view().substr(1);
+    EXPECT_EQ(owned, "wo");
+}
+
+TEST(RecordText, ARecordHoldsNothingAnExtraOrACopyForTheNetscapeFile) {
+    CBookmark mark;
+    EXPECT_EQ(mark.NSExtra(), nullptr);
+    EXPECT_EQ(mark.NSCopy(), nullptr);
+    mark.m_nsPart.MakeExtra().strAttributes = " ICON=\"i\"";
+    ASSERT_NE(mark.NSExtra(), nullptr);
+    EXPECT_EQ(mark.NSCopy(), nullptr);
+    EXPECT_EQ(&mark.m_nsPart.MakeExtra(), mark.NSExtra());
+
+    CNetscapeExtra extra;
+    extra.strDescription = "kept";
+    mark.m_nsPart.SetCopy(
+        std::make_unique<CNetscapeCopy>(CNetscapeCopy{"NS name", "http://ns/", 7, 8, 9, extra}));
+    ASSERT_NE(mark.NSCopy(), nullptr);
+    EXPECT_EQ(mark.NSExtra(), &mark.NSCopy()->extra);
+    EXPECT_EQ(mark.NSExtra()->strDescription, "kept");
+    EXPECT_TRUE(mark.NSExtra()->strAttributes.empty());
+    EXPECT_EQ(mark.NSName(), "NS name");
+    EXPECT_EQ(mark.NSAdded(), 7);
+
+    const CBookmark other(mark);
+    ASSERT_NE(other.NSCopy(), nullptr);
+    EXPECT_NE(other.NSCopy(), mark.NSCopy());
+    EXPECT_EQ(other.NSURL(), "http://ns/");
+    EXPECT_EQ(other.NSExtra()->strDescription, "kept");
+    mark.m_nsPart.Reset();
+    EXPECT_EQ(mark.NSExtra(), nullptr);
+    EXPECT_EQ(other.NSModified(), 9);
 }
 
 }  // namespace

@@ -525,7 +525,7 @@ std::vector<std::string> DescribeRecords(const CTVLDlgBase& view) {
             s += strPart;
             s += '|';
         }
-        if (const CNetscapeExtra* pExtra = p->m_pNSExtra.get()) {
+        if (const CNetscapeExtra* pExtra = p->NSCopy() == nullptr ? p->NSExtra() : nullptr) {
             for (const std::string_view strPart :
                  {pExtra->strAttributes.view(), std::string_view(pExtra->bDescription ? "D" : "-"),
                   pExtra->strDescription.view(), std::string_view(pExtra->bNoDate ? "N" : "-"),

@@ -72,8 +72,8 @@ const CTextCase kTextCases[] = {
          CBookmark* pIEF = Add(v, "IEF", Add(v, "", nullptr, kIEFolder), kIEFolder);
          CBookmark* p = Add(v, "shown", pIEF, BMF_MSIE | BMF_NETSCAPE, "HTTP://X/", 50);
          p->m_pNSFolder = pRoot;
-         p->m_pNSCopy =
-             std::make_unique<CNetscapeCopy>(CNetscapeCopy{"Kept", "http://x", 7, 8, 9, {}});
+         p->m_nsPart.SetCopy(
+             std::make_unique<CNetscapeCopy>(CNetscapeCopy{"Kept", "http://x", 7, 8, 9, {}}));
      },
      "    <DT><A HREF=\"http://x\"  ADD_DATE=\"7\" LAST_VISIT=\"8\" "
      "LAST_MODIFIED=\"9\">Kept</A>\n"},

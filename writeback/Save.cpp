@@ -181,8 +181,8 @@ void CTVLDlgBase::RenameBookmark(CBookmark& bookmark, const std::string& strName
     }
     bookmark.m_strName = strName;
     InvalidateRowOrder();
-    if (bookmark.m_pNSCopy) {
-        bookmark.m_pNSCopy->strName = strName;
+    if (CNetscapeCopy* pCopy = bookmark.NSCopy()) {
+        pCopy->strName = strName;
     }
     // The file's own text stood for the old name only.
     if (CNetscapeExtra* pExtra = bookmark.NSExtra()) {
