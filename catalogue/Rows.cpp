@@ -13,6 +13,7 @@
 
 #include "catalogue/TVLDlgBase.h"
 #include "catalogue/TextCase.h"
+#include "platform/Heap.h"
 #include "platform/LocalTime.h"
 
 CColumnInfo g_columns[COL_COUNT] = {{300, 1}, {100, 1}, {70, -1}, {35, 1}, {800, 1}};
@@ -137,67 +138,143 @@ constexpr std::array<std::uint64_t, 256> kClassBits = MakeClassBits();
 
 }  // namespace
 
-// What the filter reads of every row, side by side: the name and the URL
-// upper-cased, each ended by a zero byte, which no filter holds, so that a
-// match lies within one of them. The rows' texts follow each other in the
-// order of the records' addresses, which is about the order they were read
-// in: row order would jump through memory at every row. Folder names are few
-// and are tried once per folder.
+// What the filter reads of every row: its name and URL, which the import keeps
+// side by side in the blocks of the catalogue's texts, each ended by a zero
+// byte, which no filter holds, so that a match lies within one of them. They
+// are searched where they lie, in the order of their addresses, which is
+// about the order they were read in. A row whose texts lie elsewhere (a
+// renamed one, say) gets a copy of its own. Folder names are few and are
+// tried once per folder.
 struct CTVLDlgBase::CSearchText {
-    std::string strText;
-    std::vector<std::size_t> starts;     // text j is [starts[j], starts[j + 1])
+    // The texts of a run lie in one block, in the order of their addresses,
+    // from text nFirst on. Text j is the nLength bytes at nOffset in its run.
+    struct CRun {
+        const char* pBegin;
+        std::size_t nSize;
+        std::uint32_t nFirst;
+    };
+    struct CSpan {
+        std::uint32_t nOffset;
+        std::uint32_t nLength;
+    };
+    std::vector<CRun> runs;
+    std::vector<CSpan> spans;
     std::vector<std::uint32_t> rows;     // the row of text j
     std::vector<std::uint64_t> classes;  // the bytes that text j has (kClassBits)
-    std::vector<std::uint32_t> folders;  // the folder of text j, in pFolders
-    std::vector<const CBookmark*> pFolders;
+    std::vector<std::uint32_t> folders;  // the folder of text j, in folderNames
+    // The names of the rows' folders side by side, read without reaching into
+    // the folders' records: folder i's name is [folderNames[i],
+    // folderNames[i + 1]); a row without a folder has an empty name there.
+    std::string strFolderNames;
+    std::vector<std::size_t> folderNames;
     std::vector<bool> beyondAscii;  // text j's name, URL or folder name has bytes beyond ASCII
-    std::size_t counts[256] = {};   // of each byte, in a sample of the text
+    std::size_t counts[256] = {};   // of each folded byte, in a sample of the texts
+    CTextStore copies;              // the texts of rows whose texts lie elsewhere
 
-    explicit CSearchText(const std::vector<CBookmark*>& order)
-        : starts(order.size() + 1),
-          rows(order.size()),
-          classes(order.size()),
-          folders(order.size()),
-          beyondAscii(order.size()) {
-        std::vector<std::pair<const CBookmark*, std::uint32_t>> byAddress(order.size());
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            byAddress[i] = {order[i], static_cast<std::uint32_t>(i)};
-        }
-        std::sort(byAddress.begin(), byAddress.end(), [](const auto& a, const auto& b) {
-            return std::less<const CBookmark*>()(a.first, b.first);
-        });
-        std::size_t nSize = 0;
-        for (std::size_t j = 0; j < byAddress.size(); ++j) {
-            const CBookmark* pMark = byAddress[j].first;
-            starts[j] = nSize;
-            nSize += pMark->m_strName.size() + pMark->m_strURL.size() + 2;
-            rows[j] = byAddress[j].second;
-        }
-        starts.back() = nSize;
-        strText.resize(nSize);
-        std::unordered_map<const CBookmark*, std::uint32_t> folderIndex;
-        for (std::size_t j = 0; j < byAddress.size(); ++j) {
-            const CBookmark* pMark = byAddress[j].first;
-            char* const pBegin = strText.data() + starts[j];
-            char* p = pBegin;
-            for (const CRecordText* pField : {&pMark->m_strName, &pMark->m_strURL}) {
-                std::memcpy(p, pField->data(), pField->size());
-                p += pField->size();
-                *p++ = '\0';
+    CSearchText(const std::vector<CBookmark*>& order, const CTextStore& store)
+        : classes(order.size()), folders(order.size()), beyondAscii(order.size()) {
+        // The blocks that texts lie in, by address.
+        std::vector<std::pair<const char*, const char*>> blocks;
+        const auto addBlocks = [&](const CTextStore& store) {
+            for (const CTextStore::CBlock& block : store.Blocks()) {
+                blocks.emplace_back(block.pBytes.get(), block.pBytes.get() + block.nUsed);
             }
+        };
+        addBlocks(store);
+        std::sort(blocks.begin(), blocks.end(), std::less<>());
+        const auto blockOf = [&](const char* p) -> const std::pair<const char*, const char*>* {
+            auto it = std::upper_bound(
+                blocks.begin(), blocks.end(), p,
+                [](const char* q, const auto& block) { return std::less<>()(q, block.first); });
+            if (it == blocks.begin() || !std::less<>()(p, std::prev(it)->second)) {
+                return nullptr;
+            }
+            return &*std::prev(it);
+        };
+        // Name and URL in one span of a block, the first one's zero between them.
+        const auto span = [&](const CBookmark& mark) -> std::string_view {
+            const std::string_view a = mark.m_strName;
+            const std::string_view b = mark.m_strURL;
+            if (a.empty() || b.empty()) {
+                const std::string_view one = a.empty() ? b : a;
+                return !one.empty() && blockOf(one.data()) != nullptr ? one : std::string_view();
+            }
+            const bool bNameFirst = a.data() + a.size() + 1 == b.data();
+            if (!bNameFirst && b.data() + b.size() + 1 != a.data()) {
+                return {};
+            }
+            const std::string_view first = bNameFirst ? a : b;
+            return blockOf(first.data()) != nullptr
+                       ? std::string_view(first.data(), a.size() + b.size() + 1)
+                       : std::string_view();
+        };
+        // Each row's text with its row, to be sorted by address.
+        struct CPlaced {
+            const char* pBegin;
+            std::uint32_t nRow;
+            std::uint32_t nLength;
+        };
+        std::vector<CPlaced> placed(order.size());
+        std::size_t nCopied = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const CBookmark& mark = *order[i];
+            std::string_view str = span(mark);
+            if (str.data() == nullptr) {
+                std::string strBoth(mark.m_strName.view());
+                strBoth += '\0';
+                strBoth += mark.m_strURL.view();
+                str = {copies.Add(strBoth), strBoth.size()};
+                ++nCopied;
+            }
+            placed[i] = {str.data(), static_cast<std::uint32_t>(i),
+                         static_cast<std::uint32_t>(str.size())};
+        }
+        if (nCopied > 0) {
+            addBlocks(copies);
+            std::sort(blocks.begin(), blocks.end(), std::less<>());
+        }
+        std::sort(placed.begin(), placed.end(), [](const CPlaced& a, const CPlaced& b) {
+            return std::less<>()(a.pBegin, b.pBegin);
+        });
+        // The sorted texts become offsets in their runs, which take half the
+        // memory, before the rest is made.
+        spans.resize(placed.size());
+        rows.resize(placed.size());
+        const std::pair<const char*, const char*>* pRunBlock = nullptr;
+        for (std::size_t j = 0; j < placed.size(); ++j) {
+            const auto* pBlock = blockOf(placed[j].pBegin);
+            if (pBlock != pRunBlock) {
+                runs.push_back({placed[j].pBegin, 0, static_cast<std::uint32_t>(j)});
+                pRunBlock = pBlock;
+            }
+            const auto nOffset = static_cast<std::size_t>(placed[j].pBegin - runs.back().pBegin);
+            spans[j] = {static_cast<std::uint32_t>(nOffset), placed[j].nLength};
+            rows[j] = placed[j].nRow;
+            runs.back().nSize = nOffset + placed[j].nLength;
+        }
+        placed = {};
+        std::unordered_map<const CBookmark*, std::uint32_t> folderIndex;
+        std::size_t r = 0;
+        for (std::size_t j = 0; j < spans.size(); ++j) {
+            while (r + 1 < runs.size() && runs[r + 1].nFirst <= j) {
+                ++r;
+            }
+            const char* const pBegin = runs[r].pBegin + spans[j].nOffset;
+            const CBookmark* pMark = order[rows[j]];
             unsigned nBytes = 0;
             std::uint64_t nClasses = 0;
-            for (char* q = pBegin; q < p; ++q) {
-                const auto c = static_cast<unsigned char>(*q);
-                nBytes |= c;
-                *q = FoldUpper(static_cast<char>(c));
-                nClasses |= kClassBits[static_cast<unsigned char>(*q)];
+            for (const char* q = pBegin; q < pBegin + spans[j].nLength; ++q) {
+                nBytes |= static_cast<unsigned char>(*q);
+                nClasses |= kClassBits[static_cast<unsigned char>(FoldUpper(*q))];
             }
             classes[j] = nClasses;
             const auto [it, bNew] = folderIndex.try_emplace(
-                pMark->m_pFolder, static_cast<std::uint32_t>(pFolders.size()));
+                pMark->m_pFolder, static_cast<std::uint32_t>(folderNames.size()));
             if (bNew) {
-                pFolders.push_back(pMark->m_pFolder);
+                folderNames.push_back(strFolderNames.size());
+                if (pMark->m_pFolder != nullptr) {
+                    strFolderNames += pMark->m_pFolder->m_strName.view();
+                }
             }
             folders[j] = it->second;
             if (pMark->m_pFolder != nullptr) {
@@ -207,74 +284,94 @@ struct CTVLDlgBase::CSearchText {
             }
             beyondAscii[j] = (nBytes & 0x80) != 0;
         }
-        for (std::size_t i = 0; i < strText.size(); i += 16) {
-            ++counts[static_cast<unsigned char>(strText[i])];
+        folderNames.push_back(strFolderNames.size());
+        for (const CRun& run : runs) {
+            for (std::size_t i = 0; i < run.nSize; i += 16) {
+                ++counts[static_cast<unsigned char>(FoldUpper(run.pBegin[i]))];
+            }
         }
     }
 
-    // Calls onMatch with each place in [nFrom, nTo) of the text where the
-    // filter starts, in order; onMatch returns where to look on from, or
-    // npos to stop. Bytes k1 and k2 of the filter are its rarest.
+    // Calls onMatch with each place in [0, nSize) of the text where the upper-
+    // case filter starts, with a-z taken as A-Z, in order; onMatch returns where
+    // to look on from, or npos to stop. Bytes k1 and k2 of the filter are its
+    // rarest.
     template <class FMatch>
-    void ForEachMatch(const char* pszFilter, std::size_t nLen, std::size_t k1, std::size_t k2,
-                      std::size_t nFrom, std::size_t nTo, FMatch onMatch) const {
-        const char* const pText = strText.data();
-        std::size_t nAt = nFrom;
+    static void ForEachMatch(const char* pszFilter, std::size_t nLen, std::size_t k1,
+                             std::size_t k2, const char* pText, std::size_t nSize, FMatch onMatch) {
+        const auto matches = [&](std::size_t nStart) {
+            for (std::size_t k = 0; k < nLen; ++k) {
+                if (FoldUpper(pText[nStart + k]) != pszFilter[k]) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        // A letter of the filter is looked for with the case bit set on both sides.
+        const auto caseBit = [&](std::size_t k) {
+            return static_cast<char>(pszFilter[k] >= 'A' && pszFilter[k] <= 'Z' ? 0x20 : 0);
+        };
+        std::size_t nAt = 0;
 #if defined(__SSE2__)
         // 64 starts at a time are tried for both rare bytes standing at their
         // places; memchr is slower where the rarest byte is still common.
         if (nLen > 1) {
-            const __m128i v1 = _mm_set1_epi8(pszFilter[k1]);
-            const __m128i v2 = _mm_set1_epi8(pszFilter[k2]);
+            const __m128i m1 = _mm_set1_epi8(caseBit(k1));
+            const __m128i m2 = _mm_set1_epi8(caseBit(k2));
+            const __m128i v1 = _mm_set1_epi8(static_cast<char>(pszFilter[k1] | caseBit(k1)));
+            const __m128i v2 = _mm_set1_epi8(static_cast<char>(pszFilter[k2] | caseBit(k2)));
             const auto match = [&](std::size_t nOffset) {
                 const auto* p1 = reinterpret_cast<const __m128i*>(pText + nOffset + k1);
                 const auto* p2 = reinterpret_cast<const __m128i*>(pText + nOffset + k2);
-                return static_cast<std::uint64_t>(static_cast<unsigned>(
-                    _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(p1), v1),
-                                                    _mm_cmpeq_epi8(_mm_loadu_si128(p2), v2)))));
+                const __m128i b1 = _mm_or_si128(_mm_loadu_si128(p1), m1);
+                const __m128i b2 = _mm_or_si128(_mm_loadu_si128(p2), m2);
+                return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(
+                    _mm_and_si128(_mm_cmpeq_epi8(b1, v1), _mm_cmpeq_epi8(b2, v2)))));
             };
-            while (nAt + nLen + 63 <= nTo) {
-                std::uint64_t nMask = match(nAt) | match(nAt + 16) << 16 | match(nAt + 32) << 32 |
-                                      match(nAt + 48) << 48;
-                std::size_t nBlockEnd = nAt + 64;
-                while (nMask != 0) {
-                    const std::size_t nStart =
-                        nAt + static_cast<std::size_t>(std::countr_zero(nMask));
-                    nMask &= nMask - 1;
-                    if (std::memcmp(pText + nStart, pszFilter, nLen) != 0) {
-                        continue;
+            // Then 16 starts at a time, as most texts are shorter than 64 bytes.
+            for (std::size_t nWidth = 64; nWidth >= 16; nWidth /= 4) {
+                while (nAt + nLen + nWidth - 1 <= nSize) {
+                    std::uint64_t nMask = match(nAt);
+                    if (nWidth == 64) {
+                        nMask |=
+                            match(nAt + 16) << 16 | match(nAt + 32) << 32 | match(nAt + 48) << 48;
                     }
-                    const std::size_t nNext = onMatch(nStart);
-                    if (nNext == std::string::npos) {
-                        return;
+                    std::size_t nBlockEnd = nAt + nWidth;
+                    while (nMask != 0) {
+                        const std::size_t nStart =
+                            nAt + static_cast<std::size_t>(std::countr_zero(nMask));
+                        nMask &= nMask - 1;
+                        if (!matches(nStart)) {
+                            continue;
+                        }
+                        const std::size_t nNext = onMatch(nStart);
+                        if (nNext == std::string::npos) {
+                            return;
+                        }
+                        if (nNext >= nBlockEnd) {
+                            nBlockEnd = nNext;
+                            break;
+                        }
+                        // The starts before nNext are passed over.
+                        nMask &= ~((std::uint64_t{1} << (nNext - nAt)) - 1);
                     }
-                    if (nNext >= nBlockEnd) {
-                        nBlockEnd = nNext;
-                        break;
-                    }
-                    // The starts before nNext are passed over.
-                    nMask &= ~((std::uint64_t{1} << (nNext - nAt)) - 1);
+                    nAt = nBlockEnd;
                 }
-                nAt = nBlockEnd;
             }
         }
 #endif
-        const char* p = pText + nAt + k1;
-        const char* const pEnd = pText + nTo;
-        while (p < pEnd) {
-            const char* pAt = static_cast<const char*>(std::memchr(p, pszFilter[k1], pEnd - p));
-            if (pAt == nullptr || pAt - k1 + nLen > pEnd) {
-                break;
-            }
-            if (std::memcmp(pAt - k1, pszFilter, nLen) != 0) {
-                p = pAt + 1;
+        // The last few starts a byte at a time.
+        const char cRare = static_cast<char>(pszFilter[k1] | caseBit(k1));
+        const char cBit = caseBit(k1);
+        while (nAt + nLen <= nSize) {
+            if (static_cast<char>(pText[nAt + k1] | cBit) != cRare || !matches(nAt)) {
+                ++nAt;
                 continue;
             }
-            const std::size_t nNext = onMatch(static_cast<std::size_t>(pAt - k1 - pText));
-            if (nNext == std::string::npos) {
+            nAt = onMatch(nAt);
+            if (nAt == std::string::npos) {
                 return;
             }
-            p = pText + nNext + k1;
         }
     }
 
@@ -283,10 +380,12 @@ struct CTVLDlgBase::CSearchText {
     // or from all texts when pFrom is null.
     void Scan(const char* pszFilter, std::size_t nLen, const std::vector<std::uint32_t>* pFrom,
               std::vector<std::uint32_t>& out) const {
-        std::vector<bool> folderMatch(pFolders.size());
-        for (std::size_t i = 0; i < pFolders.size(); ++i) {
+        std::vector<bool> folderMatch(folderNames.size() - 1);
+        for (std::size_t i = 0; i + 1 < folderNames.size(); ++i) {
             folderMatch[i] =
-                pFolders[i] != nullptr && ContainsUpper(pFolders[i]->m_strName, pszFilter, nLen);
+                ContainsUpper(std::string_view(strFolderNames)
+                                  .substr(folderNames[i], folderNames[i + 1] - folderNames[i]),
+                              pszFilter, nLen);
         }
         std::uint64_t nNeeded = 0;
         for (std::size_t k = 0; k < nLen; ++k) {
@@ -303,7 +402,7 @@ struct CTVLDlgBase::CSearchText {
         if (pFrom != nullptr) {
             std::for_each(pFrom->begin(), pFrom->end(), consider);
         } else {
-            for (std::uint32_t j = 0; j < rows.size(); ++j) {
+            for (std::uint32_t j = 0; j < spans.size(); ++j) {
                 consider(j);
             }
         }
@@ -321,15 +420,20 @@ struct CTVLDlgBase::CSearchText {
         for (std::size_t k = 0; k < nLen; ++k) {
             k2 = k != k1 && rarity(k) < rarity(k2) ? k : k2;
         }
-        const auto find = [&](std::size_t nFrom, std::size_t nTo, auto onMatch) {
-            ForEachMatch(pszFilter, nLen, k1, k2, nFrom, nTo, onMatch);
+        const auto find = [&](const char* pText, std::size_t nSize, auto onMatch) {
+            ForEachMatch(pszFilter, nLen, k1, k2, pText, nSize, onMatch);
         };
-        if (out.size() < rows.size() / 16) {
+        if (out.size() < spans.size() / 16) {
             // Few texts are left: each is searched on its own.
+            std::size_t r = 0;
             std::erase_if(out, [&](std::uint32_t j) {
+                while (r + 1 < runs.size() && runs[r + 1].nFirst <= j) {
+                    ++r;
+                }
                 bool bFound = folderMatch[folders[j]];
                 if (!bFound) {
-                    find(starts[j], starts[j + 1], [&bFound](std::size_t) {
+                    const char* const pBegin = runs[r].pBegin + spans[j].nOffset;
+                    find(pBegin, spans[j].nLength, [&bFound](std::size_t) {
                         bFound = true;
                         return std::string::npos;
                     });
@@ -338,13 +442,13 @@ struct CTVLDlgBase::CSearchText {
             });
             return;
         }
-        // Otherwise the whole text is searched in one run, skipping to the
-        // next text after a match. The candidates' matches are all among the
-        // texts it finds, since a narrower filter's rows are among a wider one's.
+        // Otherwise each run is searched in one go, skipping to the next text
+        // after a match; a match between texts is no one's. The candidates'
+        // matches are all among the texts it finds, since a narrower filter's
+        // rows are among a wider one's.
         std::vector<std::uint32_t> found;
         found.reserve(out.size());
         std::size_t nNext = 0;  // the next candidate in out
-        std::uint32_t j = 0;
         const auto keep = [&](std::uint32_t jUpTo, bool bMatch) {
             // Candidates before jUpTo match by their folder only.
             while (nNext < out.size() && out[nNext] < jUpTo) {
@@ -358,15 +462,23 @@ struct CTVLDlgBase::CSearchText {
                 nNext += nNext < out.size() && out[nNext] == jUpTo ? 1 : 0;
             }
         };
-        find(0, strText.size(), [&](std::size_t nAt) {
-            while (starts[j + 1] <= nAt) {
-                ++j;
-            }
-            keep(j, true);
-            ++j;
-            return j < rows.size() ? starts[j] : std::string::npos;
-        });
-        keep(static_cast<std::uint32_t>(rows.size()), false);
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            const CRun& run = runs[r];
+            const std::uint32_t jEnd =
+                r + 1 < runs.size() ? runs[r + 1].nFirst : static_cast<std::uint32_t>(spans.size());
+            std::uint32_t j = run.nFirst;
+            find(run.pBegin, run.nSize, [&](std::size_t nAt) {
+                while (spans[j].nOffset + spans[j].nLength <= nAt) {
+                    ++j;
+                }
+                if (nAt >= spans[j].nOffset) {
+                    keep(j, true);
+                    ++j;
+                }
+                return j < jEnd ? std::size_t{spans[j].nOffset} : std::string::npos;
+            });
+        }
+        keep(static_cast<std::uint32_t>(spans.size()), false);
         out.swap(found);
     }
 };
@@ -445,7 +557,7 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
             if (pFrom != nullptr) {
                 std::for_each(pFrom->begin(), pFrom->end(), test);
             } else {
-                for (std::uint32_t j = 0; j < search.rows.size(); ++j) {
+                for (std::uint32_t j = 0; j < search.spans.size(); ++j) {
                     test(j);
                 }
             }
@@ -478,7 +590,8 @@ int CTVLDlgBase::SortedRows(std::vector<CBookmark*>& rows) {
 void CTVLDlgBase::PrepareFilter() {
     MakeOrder();
     if (!m_pSearch) {
-        m_pSearch = std::make_unique<CSearchText>(m_order);
+        m_pSearch = std::make_unique<CSearchText>(m_order, m_texts);
+        CHeapReserve::ReturnFree();
     }
 }
 

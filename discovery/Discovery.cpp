@@ -10,6 +10,7 @@
 #include "catalogue/TVLDlgBase.h"
 #include "discovery/Profiles.h"
 #include "platform/Environment.h"
+#include "platform/Heap.h"
 #include "platform/Path.h"
 
 std::FILE* g_pLogFile = nullptr;
@@ -306,6 +307,9 @@ void CTVLDlgBase::ReadStores() {
     ImportCount(static_cast<std::size_t>(m_bookmarks.GetSize()));
     ImportProgress(IMPORT_READ);
     MergeDuplicates();
+    // What the readers and the merge held for a while is given back before
+    // the list takes its own.
+    CHeapReserve::ReturnFree();
     RefillList();
     ImportProgress(IMPORT_DONE);
 }

@@ -71,9 +71,15 @@ void CHeapReserve::Reach(std::size_t nUsed) {
     }
 }
 
+void CHeapReserve::ReturnFree() {
+    malloc_trim(0);
+}
+
 #else
 
 CHeapReserve::CHeapReserve() = default;
+
+void CHeapReserve::ReturnFree() {}
 
 void CHeapReserve::Reach(std::size_t nUsed) {
     (void)nUsed;

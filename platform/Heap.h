@@ -21,6 +21,10 @@ public:
     // The most that is kept present beyond what is taken.
     static constexpr std::size_t kStep = 4u << 20;
 
+    // Gives the memory of freed blocks back to the system where whole pages
+    // of it lie free, after a step that freed much more than it kept.
+    static void ReturnFree();
+
 private:
     // Free when made, plus what the heap grew by for this since.
     std::size_t m_nReady = 0;
