@@ -103,11 +103,9 @@ public:
     const char* data() const { return m_pText; }
     const char* c_str() const { return m_pText; }
     size_type size() const { return m_nBits & kSizeBits; }
-    size_type length() const { return size(); }
     bool empty() const { return size() == 0; }
     void clear() { Release(); }
     char operator[](size_type i) const { return m_pText[i]; }
-    char front() const { return m_pText[0]; }
     char back() const { return m_pText[size() - 1]; }
     const_iterator begin() const { return view().begin(); }
     const_iterator end() const { return view().end(); }
@@ -115,10 +113,10 @@ public:
         return view().find(str, nPos);
     }
     size_type find(char c, size_type nPos = 0) const { return view().find(c, nPos); }
-    size_type rfind(char c, size_type nPos = npos) const { return view().rfind(c, nPos); }
     std::string substr(size_type nPos, size_type nCount = npos) const {
         return std::string(view().substr(nPos, nCount));
     }
+
     bool starts_with(std::string_view str) const { return view().starts_with(str); }
     bool ends_with(std::string_view str) const { return view().ends_with(str); }
 

@@ -38,7 +38,7 @@ TEST_F(SaveTest, LockedShortcutsArePassedOverAndKept) {
     }
     std::vector<std::string> names;
     for (CBookmark* pMark : m_view.Bookmarks()) {
-        names.push_back(pMark->m_strName);
+        names.push_back(pMark->m_strName.str());
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Busy", "Free", "Page"}));
