@@ -4,27 +4,24 @@
 #include <stdexcept>
 
 const char* CTextStore::Add(std::string_view str) {
-    if (m_blocks.empty() || m_blocks.back().nSize - m_blocks.back().nUsed < str.size() + 1) {
-        const std::size_t nSize = std::max(kBlock, str.size() + 1);
-        m_blocks.push_back({std::make_unique_for_overwrite<char[]>(nSize), 0, nSize});
-    }
-    CBlock& block = m_blocks.back();
-    char* p = block.pBytes.get() + block.nUsed;
+    char* p = Take(m_blocks, str.size() + 1, 1);
     std::memcpy(p, str.data(), str.size());
     p[str.size()] = '\0';
-    block.nUsed += str.size() + 1;
     return p;
 }
 
 char* CTextStore::AddCounted(std::size_t nSize) {
-    constexpr std::size_t kAlign = alignof(std::size_t);
+    return Take(m_counted, nSize, alignof(std::size_t));
+}
+
+char* CTextStore::Take(std::vector<CBlock>& blocks, std::size_t nSize, std::size_t nAlign) {
     // Blocks start aligned, as all that new[] gives.
-    const auto aligned = [](std::size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); };
-    if (m_counted.empty() || m_counted.back().nSize < aligned(m_counted.back().nUsed) + nSize) {
+    const auto aligned = [nAlign](std::size_t n) { return (n + nAlign - 1) & ~(nAlign - 1); };
+    if (blocks.empty() || blocks.back().nSize < aligned(blocks.back().nUsed) + nSize) {
         const std::size_t nBlock = std::max(kBlock, nSize);
-        m_counted.push_back({std::make_unique_for_overwrite<char[]>(nBlock), 0, nBlock});
+        blocks.push_back({std::make_unique_for_overwrite<char[]>(nBlock), 0, nBlock});
     }
-    CBlock& block = m_counted.back();
+    CBlock& block = blocks.back();
     block.nUsed = aligned(block.nUsed);
     char* p = block.pBytes.get() + block.nUsed;
     block.nUsed += nSize;
@@ -41,22 +38,25 @@ void CTextStore::Append(std::vector<CBlock>& to, std::vector<CBlock>& from) {
     from.clear();
 }
 
-void CRecordText::Borrow(CTextStore& store, std::string_view str) {
+std::uint32_t CRecordText::SizeOf(std::string_view str) {
     if (str.size() > kMaxSize) {
         throw std::length_error("record text too long");
     }
+    return static_cast<std::uint32_t>(str.size());
+}
+
+void CRecordText::Borrow(CTextStore& store, std::string_view str) {
+    const std::uint32_t nSize = SizeOf(str);
     Release();
-    if (!str.empty()) {
+    if (nSize > 0) {
         m_pText = store.Add(str);
-        m_nBits = static_cast<std::uint32_t>(str.size());
+        m_nBits = nSize;
     }
 }
 
 void CRecordText::Set(std::string_view str) {
-    if (str.size() > kMaxSize) {
-        throw std::length_error("record text too long");
-    }
-    if (str.empty()) {
+    const std::uint32_t nSize = SizeOf(str);
+    if (nSize == 0) {
         Release();
         return;
     }
@@ -65,5 +65,5 @@ void CRecordText::Set(std::string_view str) {
     pText[str.size()] = '\0';
     Release();
     m_pText = pText.release();
-    m_nBits = static_cast<std::uint32_t>(str.size()) | kOwned;
+    m_nBits = nSize | kOwned;
 }

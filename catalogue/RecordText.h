@@ -45,6 +45,8 @@ public:
     static constexpr std::size_t kBlock = 1u << 20;
 
 private:
+    // nSize bytes at the end of the last block, aligned to nAlign, or of a new one.
+    static char* Take(std::vector<CBlock>& blocks, std::size_t nSize, std::size_t nAlign);
     static void Append(std::vector<CBlock>& to, std::vector<CBlock>& from);
 
     std::vector<CBlock> m_blocks;
@@ -157,6 +159,8 @@ private:
     static constexpr std::uint32_t kSizeBits = 0x7FFFFFFF;
     static constexpr std::uint32_t kOwned = 0x80000000;
 
+    // The text's size, which must fit the size bits.
+    static std::uint32_t SizeOf(std::string_view str);
     void Set(std::string_view str);
     void Release() {
         if ((m_nBits & kOwned) != 0) {
