@@ -242,10 +242,10 @@ struct CTVLDlgBase::CSearchText {
         rows.resize(placed.size());
         const std::pair<const char*, const char*>* pRunBlock = nullptr;
         for (std::size_t j = 0; j < placed.size(); ++j) {
-            const auto* pBlock = blockOf(placed[j].pBegin);
-            if (pBlock != pRunBlock) {
+            // Texts in address order stay in one block until one lies past its end.
+            if (pRunBlock == nullptr || !std::less<>()(placed[j].pBegin, pRunBlock->second)) {
+                pRunBlock = blockOf(placed[j].pBegin);
                 runs.push_back({placed[j].pBegin, 0, static_cast<std::uint32_t>(j)});
-                pRunBlock = pBlock;
             }
             const auto nOffset = static_cast<std::size_t>(placed[j].pBegin - runs.back().pBegin);
             spans[j] = {static_cast<std::uint32_t>(nOffset), placed[j].nLength};
