@@ -1,6 +1,11 @@
 #include "catalogue/HtmlText.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "catalogue/TextCase.h"
 
@@ -172,10 +177,43 @@ std::string EscapeHtmlURL(std::string_view strText) {
     return strHtml;
 }
 
+std::size_t FindHtmlSpecial(std::string_view strText, std::size_t nFrom) {
+    const auto special = [](char c) {
+        return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
+    };
+    std::size_t i = nFrom;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: URLs are long, and most hold none of these.
+    const __m128i amp = _mm_set1_epi8('&');
+    const __m128i quot = _mm_set1_epi8('"');
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= strText.size(); i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(strText.data() + i));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, quot)),
+                                      _mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt))),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        if (const int nMask = _mm_movemask_epi8(hit)) {
+            return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(nMask)));
+        }
+    }
+#endif
+    for (; i < strText.size(); ++i) {
+        if (special(strText[i])) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 void AppendHtmlName(std::string& strHtml, std::string_view strText) {
     // Runs of text that need no escape are copied whole.
     std::size_t nStart = 0;
-    for (std::size_t i = 0; i < strText.size(); ++i) {
+    for (std::size_t i = FindHtmlSpecial(strText, 0); i != std::string_view::npos;
+         i = FindHtmlSpecial(strText, i + 1)) {
         const char* pszEscape = nullptr;
         switch (strText[i]) {
             case '&':
@@ -205,7 +243,8 @@ void AppendHtmlName(std::string& strHtml, std::string_view strText) {
 
 void AppendHtmlURL(std::string& strHtml, std::string_view strText) {
     std::size_t nStart = 0;
-    for (std::size_t i = 0; i < strText.size(); ++i) {
+    for (std::size_t i = FindHtmlSpecial(strText, 0); i != std::string_view::npos;
+         i = FindHtmlSpecial(strText, i + 1)) {
         char32_t ch = 0;
         const char* pszEscape = nullptr;
         if (strText[i] == '"') {

@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+// Where the first of "&", "\"", "<", ">", CR and LF lies from nFrom on, or
+// npos: the bytes that decoding or escaping may change.
+std::size_t FindHtmlSpecial(std::string_view strText, std::size_t nFrom);
 // Decodes &amp; &lt; &gt; &quot; &apos; and numeric references below 128 (but
 // 0, and in a URL but control characters). A name also has its numeric
 // references beyond ASCII decoded, and the named ones of Latin-1 and

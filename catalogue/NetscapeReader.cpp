@@ -1,6 +1,7 @@
 // Reads the Netscape bookmark file: a line scanner that looks for fixed
 // attribute markers, not an HTML parser.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <limits>
@@ -65,49 +66,67 @@ struct CTag {
     std::size_t nEnd = 0;
 };
 
+// The bytes that end or skip the parts of a tag, looked up at once: the
+// reader goes through every tag of the file a byte at a time.
+enum : unsigned char { kBlankByte = 1, kEndsName = 2, kEndsValue = 4, kBetween = 8 };
+constexpr auto kTagBytes = [] {
+    std::array<unsigned char, 256> table{};
+    for (const char c : {' ', '\t', '\n', '\r', '\f'}) {
+        table[static_cast<unsigned char>(c)] = kBlankByte | kEndsName | kEndsValue | kBetween;
+    }
+    table['='] = kEndsName;
+    table['>'] = kEndsName | kEndsValue;
+    table['/'] = kBetween;
+    return table;
+}();
+
+bool ByteIs(char c, unsigned char nClass) {
+    return (kTagBytes[static_cast<unsigned char>(c)] & nClass) != 0;
+}
+
 void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
     tag.attributes.clear();
+    const std::size_t nSize = strLine.size();
     std::size_t i = nStart + 1;
     const std::size_t nName = i;
-    if (i < strLine.size() && strLine[i] == '/') {
+    if (i < nSize && strLine[i] == '/') {
         ++i;
     }
-    while (i < strLine.size() && std::isalnum(static_cast<unsigned char>(strLine[i]))) {
+    while (i < nSize && std::isalnum(static_cast<unsigned char>(strLine[i]))) {
         ++i;
     }
     tag.strName = strLine.substr(nName, i - nName);
     for (;;) {
-        while (i < strLine.size() && (IsBlank(strLine[i]) || strLine[i] == '/')) {
+        while (i < nSize && ByteIs(strLine[i], kBetween)) {
             ++i;
         }
-        if (i >= strLine.size() || strLine[i] == '>') {
+        if (i >= nSize || strLine[i] == '>') {
             break;
         }
         const std::size_t nAttr = i;
-        while (i < strLine.size() && !IsBlank(strLine[i]) && strLine[i] != '=' &&
-               strLine[i] != '>') {
+        while (i < nSize && !ByteIs(strLine[i], kEndsName)) {
             ++i;
         }
         CAttribute attr;
         attr.strName = strLine.substr(nAttr, i - nAttr);
         std::size_t j = i;
-        while (j < strLine.size() && IsBlank(strLine[j])) {
+        while (j < nSize && ByteIs(strLine[j], kBlankByte)) {
             ++j;
         }
-        if (j < strLine.size() && strLine[j] == '=') {
+        if (j < nSize && strLine[j] == '=') {
             ++j;
-            while (j < strLine.size() && IsBlank(strLine[j])) {
+            while (j < nSize && ByteIs(strLine[j], kBlankByte)) {
                 ++j;
             }
-            if (j < strLine.size() && (strLine[j] == '"' || strLine[j] == '\'')) {
+            if (j < nSize && (strLine[j] == '"' || strLine[j] == '\'')) {
                 const std::size_t nClose = strLine.find(strLine[j], j + 1);
-                const std::size_t nValueEnd = nClose == npos ? strLine.size() : nClose;
+                const std::size_t nValueEnd = nClose == npos ? nSize : nClose;
                 attr.strValue = WithoutLineEnd(strLine.substr(j + 1, nValueEnd - j - 1));
                 attr.cUnclosed = nClose == npos ? strLine[j] : 0;
-                i = nClose == npos ? strLine.size() : nClose + 1;
+                i = nClose == npos ? nSize : nClose + 1;
             } else {
                 std::size_t k = j;
-                while (k < strLine.size() && !IsBlank(strLine[k]) && strLine[k] != '>') {
+                while (k < nSize && !ByteIs(strLine[k], kEndsValue)) {
                     ++k;
                 }
                 attr.strValue = strLine.substr(j, k - j);
@@ -121,7 +140,7 @@ void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
             tag.attributes.push_back(attr);
         }
     }
-    tag.nEnd = i < strLine.size() ? i + 1 : strLine.size();
+    tag.nEnd = i < nSize ? i + 1 : nSize;
 }
 
 // Whether the line holds an <H1> tag, with or without attributes.
@@ -155,10 +174,7 @@ void EndDescription(CTextStore& texts, CBookmark& mark, std::string_view strText
 // bytes must be kept too, as escaping the plain text would not give them back.
 bool SetText(CTextStore& texts, CBookmark& mark, std::string_view strHtml, bool bURL) {
     // Most text holds nothing that decoding or escaping would change.
-    const bool bPlain = std::none_of(strHtml.begin(), strHtml.end(), [](char c) {
-        return c == '&' || c == '"' || c == '<' || c == '>' || c == '\n' || c == '\r';
-    });
-    if (bPlain) {
+    if (FindHtmlSpecial(strHtml, 0) == npos) {
         (bURL ? mark.m_strURL : mark.m_strName).Borrow(texts, strHtml);
         return false;
     }

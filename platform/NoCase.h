@@ -19,8 +19,17 @@ int CompareNoCase(const char* a, std::size_t la, const char* b, std::size_t lb);
 inline int CompareNoCase(std::string_view a, std::string_view b) {
     return CompareNoCase(a.data(), a.size(), b.data(), b.size());
 }
+// Inline: the readers match every tag and attribute name against a few short ones.
 inline bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareNoCase(a, b) == 0;
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && FoldLower(a[i]) != FoldLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 // The text with A-Z folded, as a key that equals exactly where EqualNoCase does.
 std::string FoldedLower(std::string_view str);

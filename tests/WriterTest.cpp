@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "catalogue/HtmlText.h"
 #include "platform/Path.h"
 #include "tests/TestSupport.h"
 #include "writeback/Messages.h"
@@ -170,6 +171,46 @@ INSTANTIATE_TEST_SUITE_P(WriterText, WriterTextTest, testing::ValuesIn(kTextCase
 // sink in order with Windows line ends, also once they are written on a
 // second thread; a sink that fails there takes nothing more, and Close says
 // so; a writer destroyed without Close stops.
+// The escapes find their bytes sixteen at a time where they can: each byte
+// that HTML text changes, at every place in and after a block of sixteen,
+// is found and escaped as a byte-for-byte search would.
+TEST(WriterTest, EscapesFindEveryByteAtEveryPlace) {
+    const auto reference = [](const std::string& strText, bool bURL) {
+        std::string strOut;
+        for (std::size_t i = 0; i < strText.size(); ++i) {
+            const char c = strText[i];
+            if (bURL) {
+                strOut += c == '"' ? "&quot;" : std::string(1, c);
+            } else {
+                strOut += c == '&'    ? "&amp;"
+                          : c == '<'  ? "&lt;"
+                          : c == '>'  ? "&gt;"
+                          : c == '\n' ? "&#10;"
+                          : c == '\r' ? "&#13;"
+                                      : std::string(1, c);
+            }
+        }
+        return strOut;
+    };
+    for (const char c : {'&', '"', '<', '>', '\n', '\r'}) {
+        for (std::size_t nSize = 1; nSize <= 40; ++nSize) {
+            for (std::size_t nAt = 0; nAt < nSize; ++nAt) {
+                std::string strText(nSize, 'x');
+                strText[nAt] = c;
+                EXPECT_EQ(FindHtmlSpecial(strText, 0), nAt) << int(c) << " " << nSize << " " << nAt;
+                EXPECT_EQ(FindHtmlSpecial(strText, nAt + 1), std::string::npos);
+                // "&x" starts no reference, so a URL keeps it as it is.
+                EXPECT_EQ(EscapeHtmlURL(strText), reference(strText, true));
+                EXPECT_EQ(EscapeHtmlName(strText), reference(strText, false));
+            }
+        }
+    }
+    const std::string strPlain(100, 'a');
+    EXPECT_EQ(FindHtmlSpecial(strPlain, 0), std::string::npos);
+    EXPECT_EQ(FindHtmlSpecial(strPlain, 100), std::string::npos);
+    EXPECT_EQ(FindHtmlSpecial("a&b&c", 2), 3u);
+}
+
 TEST(WriterTest, LargeFilesArriveWholeAndInOrder) {
     std::string strText;
     for (int i = 0; strText.size() < (5u << 20); ++i) {
