@@ -368,8 +368,21 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             const int r = words(a, b);
             return r != 0 ? r : compare(a.nIndex, b.nIndex);
         };
+        // The keys' records and texts lie all over the heap: they are asked
+        // for a few keys ahead of their use, a record before its text.
+        const auto fetchRecord = [&](int nIndex) {
+            __builtin_prefetch(pKeys[0].pfnMember(GetAt(nIndex)));
+        };
+        const auto fetchText = [&](int nIndex) {
+            __builtin_prefetch(StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(nIndex))).data());
+        };
+        constexpr std::size_t kAhead = 16;
         const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t i = nFrom; i < nTo; ++i) {
+                if (bString && i + kAhead < nTo) {
+                    fetchRecord(static_cast<int>(i + kAhead));
+                    fetchText(static_cast<int>(i + kAhead / 2));
+                }
                 keys[i] = CPrefixed{{0, 0}, 0, static_cast<int>(i)};
                 fill(keys[i], 0);
             }
@@ -380,11 +393,34 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         // again by the next 20, and only then by the whole keys. nFrom and
         // nTo are where such groups begin.
         const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
+            // Only keys in a group reach into their records here; the
+            // cursors run ahead of the groups, each a step behind the other.
+            const auto grouped = [&](std::size_t k) {
+                return (k > nFrom && words(keys[k - 1], keys[k]) == 0) ||
+                       (k + 1 < nTo && words(keys[k], keys[k + 1]) == 0);
+            };
+            std::size_t nSlotAhead = nFrom;
+            std::size_t nRecordAhead = nFrom;
+            std::size_t nTextAhead = nFrom;
+            const auto fetchAhead = [&](std::size_t& k, std::size_t nUntil, auto fetch) {
+                for (nUntil = std::min(nUntil, nTo); k < nUntil; ++k) {
+                    if (grouped(k)) {
+                        fetch(keys[k].nIndex);
+                    }
+                }
+            };
             std::uint64_t nRank = nFrom;
             for (std::size_t nBegin = nFrom; nBegin < nTo;) {
                 std::size_t nEnd = nBegin + 1;
                 while (nEnd < nTo && words(keys[nBegin], keys[nEnd]) == 0) {
                     ++nEnd;
+                }
+                if (bString && nEnd - nBegin > 1) {
+                    fetchAhead(nSlotAhead, nEnd + 24 * kAhead, [&](int nIndex) {
+                        __builtin_prefetch(&m_data[static_cast<std::size_t>(nIndex)]);
+                    });
+                    fetchAhead(nRecordAhead, nEnd + 16 * kAhead, fetchRecord);
+                    fetchAhead(nTextAhead, nEnd + 8 * kAhead, fetchText);
                 }
                 const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
                 const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
