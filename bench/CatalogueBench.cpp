@@ -391,6 +391,10 @@ public:
                       CFileStamp* pStamp) override {
         return m_posix.OpenTextFile(strPath, reader, nMaxSize, pStamp);
     }
+    bool OpenListedFile(const CDirListing& listing, CDirEntry& entry, CTextFileReader& reader,
+                        std::uint64_t nMaxSize) override {
+        return m_posix.OpenListedFile(listing, entry, reader, nMaxSize);
+    }
     std::int64_t CurrentTime() override { return m_posix.CurrentTime(); }
     bool IsDirectory(const std::string& strPath) override { return m_posix.IsDirectory(strPath); }
     bool CanOpen(const std::string& strPath, bool bWrite) override {

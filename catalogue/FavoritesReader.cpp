@@ -119,7 +119,7 @@ void CTVLDlgBase::WalkFavorites(CFavoritesRead& read) const {
                 continue;
             }
             const bool bShortcut =
-                m_pFileSystem->OpenTextFile(entry.strPath, reader, kMaxShortcutSize) &&
+                m_pFileSystem->OpenListedFile(listing, entry, reader, kMaxShortcutSize) &&
                 ReadShortcut(reader, strURL);
             reader.Close();
             if (bShortcut) {

@@ -27,11 +27,16 @@ struct CDirEntry {
     std::optional<std::int64_t> tCreated;
     std::optional<std::int64_t> tAccessed;
     std::optional<std::int64_t> tModified;
+    // False for a regular file whose times the listing left to OpenListedFile.
+    bool bDescribed = true;
 };
 
 struct CDirListing {
     CFileId self;
     std::vector<CDirEntry> entries;  // in the order the file system lists them, without . and ..
+    // The directory as the platform keeps it open while the listing lives, so
+    // that its entries open without a search of the whole path; may be null.
+    std::shared_ptr<const void> pDirectory;
 };
 
 // What a file was when it was read, to tell whether someone changed it since.
@@ -88,7 +93,8 @@ public:
 class CFileSystem {
 public:
     virtual ~CFileSystem() = default;
-    // False when the directory cannot be listed.
+    // False when the directory cannot be listed. A regular file's times may
+    // be left to OpenListedFile, which a reader of the file calls anyway.
     virtual bool ListDirectory(const std::string& strDir, CDirListing& listing) = 0;
     // Opens a regular file as a Windows text file. False when it cannot be
     // opened, is not a regular file, or is larger than nMaxSize bytes. With
@@ -97,6 +103,14 @@ public:
     virtual bool OpenTextFile(const std::string& strPath, CTextFileReader& reader,
                               std::uint64_t nMaxSize = std::numeric_limits<std::uint64_t>::max(),
                               CFileStamp* pStamp = nullptr) = 0;
+    // Opens an entry of the listing as OpenTextFile opens its path, and gives
+    // the entry the times that the listing left out. A file system whose
+    // listings leave none out need not override it.
+    virtual bool OpenListedFile(const CDirListing& listing, CDirEntry& entry,
+                                CTextFileReader& reader, std::uint64_t nMaxSize) {
+        (void)listing;
+        return OpenTextFile(entry.strPath, reader, nMaxSize);
+    }
     virtual std::int64_t CurrentTime() = 0;
     virtual bool IsDirectory(const std::string& strPath) = 0;
     // Whether an existing file opens for reading, or for reading and writing.

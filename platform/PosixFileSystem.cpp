@@ -391,6 +391,8 @@ public:
     bool ListDirectory(const std::string& strDir, CDirListing& listing) override;
     bool OpenTextFile(const std::string& strPath, CTextFileReader& reader, std::uint64_t nMaxSize,
                       CFileStamp* pStamp) override;
+    bool OpenListedFile(const CDirListing& listing, CDirEntry& entry, CTextFileReader& reader,
+                        std::uint64_t nMaxSize) override;
     std::int64_t CurrentTime() override { return static_cast<std::int64_t>(std::time(nullptr)); }
     bool IsDirectory(const std::string& strPath) override {
         struct stat st {};
@@ -413,16 +415,9 @@ public:
     }
 };
 
-// Fills the entry from statx; links are followed, and a dangling link is
-// described by the link itself.
-void DescribeEntry(int nDirFd, const char* pszName, CDirEntry& entry) {
-    struct statx stx {};
-    const unsigned nMask = STATX_BASIC_STATS | STATX_BTIME;
-    if (statx(nDirFd, pszName, AT_STATX_SYNC_AS_STAT, nMask, &stx) != 0 &&
-        statx(nDirFd, pszName, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, nMask, &stx) != 0) {
-        return;
-    }
-    entry.bDirectory = S_ISDIR(stx.stx_mode);
+constexpr unsigned kStatxMask = STATX_BASIC_STATS | STATX_BTIME;
+
+void TakeTimes(const struct statx& stx, CDirEntry& entry) {
     if (stx.stx_mask & STATX_ATIME) {
         entry.tAccessed = stx.stx_atime.tv_sec;
     }
@@ -436,6 +431,19 @@ void DescribeEntry(int nDirFd, const char* pszName, CDirEntry& entry) {
     }
 }
 
+// Fills the entry from statx; links are followed, and a dangling link is
+// described by the link itself.
+void DescribeEntry(int nDirFd, const char* pszName, CDirEntry& entry) {
+    struct statx stx {};
+    if (statx(nDirFd, pszName, AT_STATX_SYNC_AS_STAT, kStatxMask, &stx) != 0 &&
+        statx(nDirFd, pszName, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, kStatxMask, &stx) !=
+            0) {
+        return;
+    }
+    entry.bDirectory = S_ISDIR(stx.stx_mode);
+    TakeTimes(stx, entry);
+}
+
 bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& listing) {
     listing = CDirListing{};
     CFd fd(OpenPath(strDir, O_RDONLY | O_DIRECTORY));
@@ -444,6 +452,9 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
         return false;
     }
     fd.Release();
+    // Kept open for OpenListedFile until the listing goes.
+    listing.pDirectory = std::shared_ptr<const void>(
+        pDir, [](const void* p) { closedir(static_cast<DIR*>(const_cast<void*>(p))); });
     struct stat st {};
     if (fstat(dirfd(pDir), &st) == 0) {
         listing.self = IdOf(st);
@@ -455,17 +466,22 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
         CDirEntry entry;
         entry.strName = pEnt->d_name;
         entry.strPath = JoinPath(strDir, entry.strName);
-        DescribeEntry(dirfd(pDir), pEnt->d_name, entry);
+        // A regular file is described once it is opened, which saves a
+        // search for its name; anything else may be a link, and is looked at.
+        if (pEnt->d_type == DT_REG) {
+            entry.bDescribed = false;
+        } else {
+            DescribeEntry(dirfd(pDir), pEnt->d_name, entry);
+        }
         listing.entries.push_back(std::move(entry));
     }
-    closedir(pDir);
     return true;
 }
 
-bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
-                                    std::uint64_t nMaxSize, CFileStamp* pStamp) {
-    // Non-blocking, so that a named pipe in the tree cannot stall the reader.
-    CFd fd(OpenPath(strPath, O_RDONLY | O_NONBLOCK));
+// Attaches an opened file to the reader, when it is a regular file of at
+// most nMaxSize bytes.
+bool AttachRegularFile(CFd& fd, CTextFileReader& reader, std::uint64_t nMaxSize,
+                       CFileStamp* pStamp) {
     struct stat st {};
     if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) > nMaxSize) {
@@ -476,6 +492,41 @@ bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader&
         *pStamp = CFileStamp{IdOf(st), static_cast<std::uint64_t>(st.st_size),
                              Nanoseconds(st.st_mtim), 0};
     }
+    return true;
+}
+
+bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
+                                    std::uint64_t nMaxSize, CFileStamp* pStamp) {
+    // Non-blocking, so that a named pipe in the tree cannot stall the reader.
+    CFd fd(OpenPath(strPath, O_RDONLY | O_NONBLOCK));
+    return AttachRegularFile(fd, reader, nMaxSize, pStamp);
+}
+
+bool CPosixFileSystem::OpenListedFile(const CDirListing& listing, CDirEntry& entry,
+                                      CTextFileReader& reader, std::uint64_t nMaxSize) {
+    // The access time is the shortcut's last visit: reading it must not move
+    // that. Only the file's owner may ask so; anyone else reads it plainly.
+    const auto open = [&](int nFlags) {
+        return listing.pDirectory == nullptr
+                   ? OpenPath(entry.strPath, nFlags)
+                   : openat(dirfd(static_cast<DIR*>(const_cast<void*>(listing.pDirectory.get()))),
+                            entry.strName.c_str(), nFlags | O_CLOEXEC);
+    };
+    CFd fd(open(O_RDONLY | O_NONBLOCK | O_NOATIME));
+    if (fd.Get() < 0 && errno == EPERM) {
+        fd.Reset(open(O_RDONLY | O_NONBLOCK));
+    }
+    struct statx stx {};
+    if (fd.Get() < 0 ||
+        statx(fd.Get(), "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, kStatxMask, &stx) != 0 ||
+        !S_ISREG(stx.stx_mode) || stx.stx_size > nMaxSize) {
+        return false;
+    }
+    if (!entry.bDescribed) {
+        TakeTimes(stx, entry);
+        entry.bDescribed = true;
+    }
+    reader.AttachDescriptor(fd.Release(), stx.stx_size);
     return true;
 }
 

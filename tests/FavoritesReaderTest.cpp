@@ -288,10 +288,12 @@ TEST_F(FavoritesTest, BreadthFirstInListingOrder) {
 
 // The C run-time of Windows sets no times on a directory.
 #ifndef _WIN32
-// Times come from the listing; one that is not available is the current time.
+// Times are the file's, as they were before it was read, and a link's are
+// those of the file it leads to; one that is not available is the current time.
 TEST_F(FavoritesTest, Times) {
     const std::time_t tBefore = std::time(nullptr);
     m_dir.Write("Sub/t.url", kShortcut + "http://t/\r\n");
+    fs::create_symlink("t.url", m_dir.Path() / "Sub" / "l.url");
     const std::time_t tAfter = std::time(nullptr);
     for (const char* pszRel : {"Sub/t.url", "Sub"}) {
         const timespec times[2] = {{1'100'000'000, 0}, {1'200'000'000, 0}};
@@ -305,8 +307,8 @@ TEST_F(FavoritesTest, Times) {
         view.m_bMSIE = true;
         view.m_strFavorites = Root();
         view.ReadFavorites();
-        ASSERT_EQ(view.m_bookmarks.GetSize(), 3);
-        for (const char* pszName : {"t", "Sub"}) {
+        ASSERT_EQ(view.m_bookmarks.GetSize(), 4);
+        for (const char* pszName : {"t", "l", "Sub"}) {
             const CBookmark* p = view.Named(pszName);
             ASSERT_NE(p, nullptr);
             EXPECT_EQ(p->m_tVisited, bDrop ? 1'234'567'890 : 1'100'000'000);
@@ -316,6 +318,10 @@ TEST_F(FavoritesTest, Times) {
             EXPECT_LE(p->m_tAdded, bDrop ? 1'234'567'890 : tAfter + 1);
         }
     }
+    // Reading the shortcuts left their last visit as it was.
+    struct stat st {};
+    ASSERT_EQ(stat((m_dir / "Sub/t.url").c_str(), &st), 0);
+    EXPECT_EQ(st.st_atime, 1'100'000'000);
 }
 #endif
 

@@ -117,14 +117,27 @@ bool CFailingFileSystem::ListDirectory(const std::string& strDir, CDirListing& l
     if (m_failPaths.count(strDir) != 0 || !GetFileSystem().ListDirectory(strDir, listing)) {
         return false;
     }
-    if (m_bDropTimes) {
-        for (CDirEntry& entry : listing.entries) {
-            entry.tCreated.reset();
-            entry.tAccessed.reset();
-            entry.tModified.reset();
-        }
+    for (CDirEntry& entry : listing.entries) {
+        DropTimes(entry);
     }
     return true;
+}
+
+bool CFailingFileSystem::OpenListedFile(const CDirListing& listing, CDirEntry& entry,
+                                        CTextFileReader& reader, std::uint64_t nMaxSize) {
+    if (Fails(entry.strPath) || !GetFileSystem().OpenListedFile(listing, entry, reader, nMaxSize)) {
+        return false;
+    }
+    DropTimes(entry);
+    return true;
+}
+
+void CFailingFileSystem::DropTimes(CDirEntry& entry) const {
+    if (m_bDropTimes) {
+        entry.tCreated.reset();
+        entry.tAccessed.reset();
+        entry.tModified.reset();
+    }
 }
 
 bool CFailingFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,

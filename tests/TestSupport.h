@@ -77,6 +77,8 @@ public:
     bool ListDirectory(const std::string& strDir, CDirListing& listing) override;
     bool OpenTextFile(const std::string& strPath, CTextFileReader& reader, std::uint64_t nMaxSize,
                       CFileStamp* pStamp) override;
+    bool OpenListedFile(const CDirListing& listing, CDirEntry& entry, CTextFileReader& reader,
+                        std::uint64_t nMaxSize) override;
     std::int64_t CurrentTime() override { return m_tNow; }
     bool IsDirectory(const std::string& strPath) override {
         return !Fails(strPath) && GetFileSystem().IsDirectory(strPath);
@@ -97,6 +99,9 @@ public:
     }
     std::unique_ptr<CDirectoryTree> OpenTree(const std::string& strRoot) override;
     bool Fails(const std::string& strPath) const { return m_failPaths.count(strPath) != 0; }
+
+private:
+    void DropTimes(CDirEntry& entry) const;
 };
 
 // Sets a variable for this process and the programs it starts, as std::getenv
