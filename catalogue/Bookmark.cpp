@@ -470,8 +470,14 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             }
         }
     };
-    // Nothing moves in a sort that is neither ascending nor descending.
+    // Nothing moves in a sort that is neither ascending nor descending, nor in
+    // a pass with the step of the pass before it: the sequences are sorted.
+    int nLastStep = 0;
     ForEachShellStep(nDir == 1 || nDir == -1 ? n : 0, [&](int h) {
+        if (h == nLastStep) {
+            return;
+        }
+        nLastStep = h;
         if (bTwoThreads && h >= kParallelStep) {
             CWorker::RunBeside([&] { passOver(h, h / 2, h); }, [&] { passOver(h, 0, h / 2); });
         } else {

@@ -115,6 +115,38 @@ TEST(FoldedWord, HoldsEightBytesAndOrdersAsTheTextsWhereItDiffers) {
     }
 }
 
+// Eight equal bytes are passed at once: texts that share prefixes of every
+// length, and differ in case or in a byte just before, in or after a word,
+// compare as a fold of each byte would compare them.
+TEST(CompareNoCase, ComparesAsEachByteFolded) {
+    const auto reference = [](const std::string& a, const std::string& b) {
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            const auto ca = static_cast<unsigned char>(FoldLower(a[i]));
+            const auto cb = static_cast<unsigned char>(FoldLower(b[i]));
+            if (ca != cb) {
+                return ca < cb ? -1 : 1;
+            }
+        }
+        return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    };
+    std::mt19937 random(11);
+    const std::string strBytes = std::string("aAzZ_[\x80\xC1", 8);
+    for (int nCase = 0; nCase < 20000; ++nCase) {
+        std::string a(random() % 40, ' ');
+        for (char& c : a) {
+            c = strBytes[random() % strBytes.size()];
+        }
+        std::string b = a.substr(0, random() % (a.size() + 1));
+        if (random() % 2 == 0 && !b.empty()) {
+            char& c = b[random() % b.size()];
+            c = static_cast<char>(c ^ 0x20);
+        }
+        b += a.substr(b.size(), random() % 3);
+        ASSERT_EQ(CompareNoCase(a, b), reference(a, b)) << a << " | " << b;
+        ASSERT_EQ(CompareNoCase(b, a), reference(b, a)) << b << " | " << a;
+    }
+}
+
 TEST(MergeDuplicates, Scenarios) {
     struct CInput {
         std::uint32_t nFlags;
