@@ -371,10 +371,10 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         // The keys' records and texts lie all over the heap: they are asked
         // for a few keys ahead of their use, a record before its text.
         const auto fetchRecord = [&](int nIndex) {
-            __builtin_prefetch(pKeys[0].pfnMember(GetAt(nIndex)));
+            PrefetchRecord(pKeys[0].pfnMember(GetAt(nIndex)));
         };
         const auto fetchText = [&](int nIndex) {
-            __builtin_prefetch(StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(nIndex))).data());
+            PrefetchRecord(StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(nIndex))).data());
         };
         constexpr std::size_t kAhead = 16;
         const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
@@ -417,7 +417,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                 }
                 if (bString && nEnd - nBegin > 1) {
                     fetchAhead(nSlotAhead, nEnd + 24 * kAhead, [&](int nIndex) {
-                        __builtin_prefetch(&m_data[static_cast<std::size_t>(nIndex)]);
+                        PrefetchRecord(&m_data[static_cast<std::size_t>(nIndex)]);
                     });
                     fetchAhead(nRecordAhead, nEnd + 16 * kAhead, fetchRecord);
                     fetchAhead(nTextAhead, nEnd + 8 * kAhead, fetchText);

@@ -106,14 +106,15 @@ void CTVLDlgBase::MergeDuplicates() {
     CBookmark* pPrev = BookmarkAt(0);
     int nKept = 1;
     for (int i = 1; i < n; ++i) {
-        // The sorted records lie all over the heap: each is asked for a few
-        // steps before it is compared, its URL a few steps later.
-        constexpr int kAhead = 8;
-        if (i + kAhead < n) {
-            const auto* pAhead = reinterpret_cast<const char*>(BookmarkAt(i + kAhead));
-            __builtin_prefetch(pAhead);
-            __builtin_prefetch(pAhead + sizeof(CBookmark) - 1);
-            __builtin_prefetch(BookmarkAt(i + kAhead / 2)->m_strURL.data());
+        // The sorted records lie all over the heap; the flags lie at the end
+        // of a record, the texts' addresses at its start.
+        if (i + 16 < n) {
+            const auto* pAhead = reinterpret_cast<const char*>(BookmarkAt(i + 16));
+            PrefetchRecord(pAhead);
+            PrefetchRecord(pAhead + sizeof(CBookmark) - 1);
+        }
+        if (i + 8 < n) {
+            BookmarkAt(i + 8)->PrefetchTexts();
         }
         CBookmark* pCur = BookmarkAt(i);
         const bool bPrevMSIE = (pPrev->m_nFlags & BMF_MSIE) != 0;
