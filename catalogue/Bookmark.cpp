@@ -138,18 +138,20 @@ void CBookmarkArray::DeleteAll() {
     // In the order of their addresses, which is about the order they were
     // allocated in, the frees run through memory instead of jumping: several
     // times faster for a million records.
-    std::sort(m_data.begin(), m_data.end(), std::less<CObject*>());
-    const auto deleteRange = [](CObject* const* pFrom, CObject* const* pTo) {
+    const auto deleteRange = [](CObject** pFrom, CObject** pTo) {
+        std::sort(pFrom, pTo, std::less<CObject*>());
         for (; pFrom != pTo; ++pFrom) {
             delete *pFrom;
         }
     };
     // A large array is freed by two threads, the upper addresses by the
     // worker: the records that its reader made lie there, in its own pool.
-    CObject* const* const pBegin = m_data.data();
-    CObject* const* const pEnd = pBegin + m_data.size();
+    // Each sorts its half once the halves are parted at the middle address.
+    CObject** const pBegin = m_data.data();
+    CObject** const pEnd = pBegin + m_data.size();
     if (m_data.size() >= kParallelDelete) {
-        CObject* const* const pMiddle = pBegin + m_data.size() / 2;
+        CObject** const pMiddle = pBegin + m_data.size() / 2;
+        std::nth_element(pBegin, pMiddle, pEnd, std::less<CObject*>());
         CWorker::RunBeside([pMiddle, pEnd, &deleteRange] { deleteRange(pMiddle, pEnd); },
                            [&] { deleteRange(pBegin, pMiddle); });
     } else {
