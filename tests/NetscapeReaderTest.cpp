@@ -835,7 +835,7 @@ TEST(ContentHashTest, PartsJoinToTheWhole) {
         return h;
     };
     const std::uint64_t nWhole = hash(strBytes, 0, strBytes.size()).Value();
-    for (const std::size_t nPiece : {std::size_t{1} << 16, std::size_t{4093}}) {
+    for (const std::size_t nPiece : {std::size_t{1} << 16, std::size_t{4093}, std::size_t{13}}) {
         EXPECT_EQ(hash(strBytes, 0, nPiece).Value(), nWhole);
         for (const std::size_t nSplit : {kBlock, 2 * kBlock, 3 * kBlock}) {
             CContentHash first = hash(std::string_view(strBytes).substr(0, nSplit), 0, nPiece);
@@ -851,6 +851,14 @@ TEST(ContentHashTest, PartsJoinToTheWhole) {
     strChanged =
         strBytes.substr(kBlock, kBlock) + strBytes.substr(0, kBlock) + strBytes.substr(2 * kBlock);
     EXPECT_NE(hash(strChanged, 0, 1 << 16).Value(), nWhole);
+    // Two words of one block swapped: next to each other, and four apart.
+    for (const std::size_t nOther : {8, 32}) {
+        strChanged = strBytes;
+        std::swap_ranges(strChanged.begin() + 64, strChanged.begin() + 72,
+                         strChanged.begin() + 64 + static_cast<std::ptrdiff_t>(nOther));
+        ASSERT_NE(strChanged, strBytes);
+        EXPECT_NE(hash(strChanged, 0, 1 << 16).Value(), nWhole) << nOther;
+    }
 }
 
 #if defined(__GLIBC__)
