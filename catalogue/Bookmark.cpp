@@ -51,6 +51,43 @@ int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
 }
 
 // The text of a KEY_STRING or KEY_TEXT member.
+// What the ranking of a sort notes of each key, by its place among the
+// sorted keys: whether a group of keys with the same first bytes starts
+// there, and for a first key that ends within those bytes, its length and
+// that of the second key (kLong when it is longer than the bytes).
+class CGroupNotes {
+public:
+    static constexpr std::size_t kLong = 31;
+    enum EShort { SHORT_NONE, SHORT_MIXED, SHORT_ALL };
+
+    explicit CGroupNotes(std::size_t n) : m_notes(n) {}
+    void MarkStart(std::size_t k) { m_notes[k] |= kStart; }
+    bool Starts(std::size_t k) const { return (m_notes[k] & kStart) != 0; }
+    void MarkShort(std::size_t k, std::size_t nFirst, std::size_t nSecond) {
+        m_notes[k] |= static_cast<std::uint16_t>(kShort | nFirst << 2 | nSecond << 7);
+    }
+    std::size_t SecondLength(std::size_t k) const { return (m_notes[k] >> 7) & kLong; }
+    // Whether none of the group's first keys are short, some, or all with
+    // one length.
+    EShort ShortKeys(std::size_t nBegin, std::size_t nEnd) const {
+        bool bAny = false;
+        bool bAll = true;
+        for (std::size_t k = nBegin; k < nEnd; ++k) {
+            const bool bShort = (m_notes[k] & kShort) != 0;
+            bAny = bAny || bShort;
+            bAll = bAll && bShort && FirstLength(k) == FirstLength(nBegin);
+        }
+        return !bAny ? SHORT_NONE : (bAll ? SHORT_ALL : SHORT_MIXED);
+    }
+
+private:
+    static constexpr std::uint16_t kStart = 1;
+    static constexpr std::uint16_t kShort = 2;
+    std::size_t FirstLength(std::size_t k) const { return (m_notes[k] >> 2) & 31; }
+
+    std::vector<std::uint16_t> m_notes;
+};
+
 std::string_view StringKey(int nType, const void* pMember) {
     return nType == KEY_STRING ? std::string_view(*static_cast<const std::string*>(pMember))
                                : static_cast<const CRecordText*>(pMember)->view();
@@ -345,14 +382,18 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         std::vector<CPrefixed> keys(m_data.size());
         // Bytes nOffset to nOffset + kPrefix of the first key.
         constexpr std::size_t kPrefix = 20;
-        const auto fill = [&](CPrefixed& key, std::size_t nOffset) {
+        const auto setWords = [&](CPrefixed& key, std::string_view str, std::size_t nOffset) {
+            key.words[0] = FoldedWord(str, nOffset, m_bNoCase);
+            key.words[1] = FoldedWord(str, nOffset + 8, m_bNoCase);
+            key.nLastWord =
+                static_cast<std::uint32_t>(FoldedWord(str, nOffset + 16, m_bNoCase) >> 32);
+        };
+        const auto text = [&](int nKey, int nIndex) {
+            return StringKey(pKeys[nKey].nType, pKeys[nKey].pfnMember(GetAt(nIndex)));
+        };
+        const auto fill = [&](CPrefixed& key, int nIndex, std::size_t nOffset) {
             if (bString) {
-                const std::string_view str =
-                    StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(key.nIndex)));
-                key.words[0] = FoldedWord(str, nOffset, m_bNoCase);
-                key.words[1] = FoldedWord(str, nOffset + 8, m_bNoCase);
-                key.nLastWord =
-                    static_cast<std::uint32_t>(FoldedWord(str, nOffset + 16, m_bNoCase) >> 32);
+                setWords(key, text(0, nIndex), nOffset);
             }
         };
         const auto words = [](const CPrefixed& a, const CPrefixed& b) {
@@ -386,56 +427,135 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                     fetchText(static_cast<int>(i + kAhead / 2));
                 }
                 keys[i] = CPrefixed{{0, 0}, 0, static_cast<int>(i)};
-                fill(keys[i], 0);
+                fill(keys[i], static_cast<int>(i), 0);
             }
             std::sort(keys.begin() + static_cast<std::ptrdiff_t>(nFrom),
                       keys.begin() + static_cast<std::ptrdiff_t>(nTo), wordsBefore);
         };
         // Keys that share their first 20 bytes (URLs of one site) are sorted
-        // again by the next 20, and only then by the whole keys. nFrom and
-        // nTo are where such groups begin.
-        const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
-            // Only keys in a group reach into their records here; the
-            // cursors run ahead of the groups, each a step behind the other.
-            const auto grouped = [&](std::size_t k) {
-                return (k > nFrom && words(keys[k - 1], keys[k]) == 0) ||
-                       (k + 1 < nTo && words(keys[k], keys[k + 1]) == 0);
-            };
-            std::size_t nSlotAhead = nFrom;
-            std::size_t nRecordAhead = nFrom;
-            std::size_t nTextAhead = nFrom;
-            const auto fetchAhead = [&](std::size_t& k, std::size_t nUntil, auto fetch) {
-                for (nUntil = std::min(nUntil, nTo); k < nUntil; ++k) {
-                    if (grouped(k)) {
-                        fetch(keys[k].nIndex);
-                    }
-                }
-            };
-            std::uint64_t nRank = nFrom;
+        // again by the next 20, and only then by the whole keys. Where such
+        // groups begin is noted first, as the next 20 bytes take the place of
+        // the first. They are read in the records' order, in which records
+        // and texts lie one after another, not in the keys' order: until
+        // then, ranked holds at a grouped key's index its place among the keys.
+        // A first key that ends within its first 20 bytes (a folder's empty
+        // URL) is read whole; the second key's first 20 bytes take its place.
+        constexpr std::uint64_t kGrouped = std::uint64_t{1} << 63;
+        const bool bSecond =
+            bString && nKeys >= 2 && (pKeys[1].nType == KEY_STRING || pKeys[1].nType == KEY_TEXT);
+        CGroupNotes notes(m_data.size());
+        const auto markGroups = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t nBegin = nFrom; nBegin < nTo;) {
                 std::size_t nEnd = nBegin + 1;
                 while (nEnd < nTo && words(keys[nBegin], keys[nEnd]) == 0) {
                     ++nEnd;
                 }
-                if (bString && nEnd - nBegin > 1) {
-                    fetchAhead(nSlotAhead, nEnd + 24 * kAhead, [&](int nIndex) {
-                        PrefetchRecord(&m_data[static_cast<std::size_t>(nIndex)]);
-                    });
-                    fetchAhead(nRecordAhead, nEnd + 16 * kAhead, fetchRecord);
-                    fetchAhead(nTextAhead, nEnd + 8 * kAhead, fetchText);
+                notes.MarkStart(nBegin);
+                for (std::size_t k = nBegin; bString && nEnd - nBegin > 1 && k < nEnd; ++k) {
+                    ranked[static_cast<std::size_t>(keys[k].nIndex)] = kGrouped | k;
+                }
+                nBegin = nEnd;
+            }
+        };
+        const auto refill = [&](std::size_t nFrom, std::size_t nTo) {
+            for (std::size_t i = nFrom; i < nTo; ++i) {
+                if (i + kAhead < nTo && (ranked[i + kAhead] & kGrouped) != 0) {
+                    fetchRecord(static_cast<int>(i + kAhead));
+                }
+                if (i + kAhead / 2 < nTo && (ranked[i + kAhead / 2] & kGrouped) != 0) {
+                    fetchText(static_cast<int>(i + kAhead / 2));
+                }
+                if ((ranked[i] & kGrouped) == 0) {
+                    continue;
+                }
+                const auto k = static_cast<std::size_t>(ranked[i] & ~kGrouped);
+                const std::string_view str = text(0, static_cast<int>(i));
+                if (bSecond && str.size() <= kPrefix) {
+                    const std::string_view strSecond = text(1, static_cast<int>(i));
+                    setWords(keys[k], strSecond, 0);
+                    notes.MarkShort(
+                        k, str.size(),
+                        strSecond.size() <= kPrefix ? strSecond.size() : CGroupNotes::kLong);
+                } else {
+                    setWords(keys[k], str, kPrefix);
+                }
+            }
+        };
+        // Ranks a group that the keys' order has put in place, given which
+        // keys are the same as the one before them.
+        const auto rankInOrder = [&](std::size_t nBegin, std::size_t nEnd, auto sameAsBefore) {
+            std::uint64_t nRank = nBegin;
+            for (std::size_t i = nBegin; i < nEnd; ++i) {
+                nRank = i == nBegin || !sameAsBefore(i) ? i : nRank;
+                ranked[static_cast<std::size_t>(keys[i].nIndex)] =
+                    (RankKey(nRank) << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+            }
+        };
+        const auto byRecords = [&](const CPrefixed& a, const CPrefixed& b) {
+            return compare(a.nIndex, b.nIndex) < 0;
+        };
+        const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
+            for (std::size_t nBegin = nFrom; nBegin < nTo;) {
+                std::size_t nEnd = nBegin + 1;
+                while (nEnd < nTo && !notes.Starts(nEnd)) {
+                    ++nEnd;
                 }
                 const auto first = keys.begin() + static_cast<std::ptrdiff_t>(nBegin);
                 const auto last = keys.begin() + static_cast<std::ptrdiff_t>(nEnd);
-                if (nEnd - nBegin > 1) {
-                    std::for_each(first, last, [&](CPrefixed& key) { fill(key, kPrefix); });
+                const CGroupNotes::EShort shortKeys = notes.ShortKeys(nBegin, nEnd);
+                if (shortKeys == CGroupNotes::SHORT_NONE) {
                     std::sort(first, last, [&](const CPrefixed& a, const CPrefixed& b) {
                         return order(a, b) < 0;
                     });
-                }
-                for (std::size_t i = nBegin; i < nEnd; ++i) {
-                    nRank = i == nBegin || order(keys[i - 1], keys[i]) != 0 ? i : nRank;
-                    ranked[static_cast<std::size_t>(keys[i].nIndex)] =
-                        (RankKey(nRank) << 32) | static_cast<std::uint32_t>(keys[i].nIndex);
+                    rankInOrder(nBegin, nEnd,
+                                [&](std::size_t i) { return order(keys[i - 1], keys[i]) == 0; });
+                } else if (shortKeys == CGroupNotes::SHORT_MIXED) {
+                    // Short first keys among longer ones that share their
+                    // bytes (zero bytes): the words stand for different
+                    // bytes, so only the records decide.
+                    std::sort(first, last, byRecords);
+                    rankInOrder(nBegin, nEnd, [&](std::size_t i) {
+                        return compare(keys[i - 1].nIndex, keys[i].nIndex) == 0;
+                    });
+                } else {
+                    // The first keys are all the same: the second key's words
+                    // decide, and where they are the same, so do two second
+                    // keys of one length within them, when there is no third.
+                    std::vector<std::pair<CPrefixed, std::size_t>> marked;
+                    for (std::size_t k = nBegin; k < nEnd; ++k) {
+                        marked.emplace_back(keys[k], notes.SecondLength(k));
+                    }
+                    std::sort(marked.begin(), marked.end(), [&](const auto& a, const auto& b) {
+                        return wordsBefore(a.first, b.first);
+                    });
+                    std::vector<bool> same(marked.size());
+                    for (std::size_t r = 0; r < marked.size();) {
+                        std::size_t e = r + 1;
+                        bool bWhole = nKeys == 2 && marked[r].second != CGroupNotes::kLong;
+                        while (e < marked.size() && words(marked[r].first, marked[e].first) == 0) {
+                            bWhole = bWhole && marked[e].second == marked[r].second;
+                            ++e;
+                        }
+                        if (bWhole) {
+                            std::fill(same.begin() + static_cast<std::ptrdiff_t>(r + 1),
+                                      same.begin() + static_cast<std::ptrdiff_t>(e), true);
+                        } else if (e - r > 1) {
+                            std::sort(marked.begin() + static_cast<std::ptrdiff_t>(r),
+                                      marked.begin() + static_cast<std::ptrdiff_t>(e),
+                                      [&](const auto& a, const auto& b) {
+                                          return byRecords(a.first, b.first);
+                                      });
+                            for (std::size_t j = r + 1; j < e; ++j) {
+                                same[j] = compare(marked[j - 1].first.nIndex,
+                                                  marked[j].first.nIndex) == 0;
+                            }
+                        }
+                        r = e;
+                    }
+                    for (std::size_t j = 0; j < marked.size(); ++j) {
+                        keys[nBegin + j] = marked[j].first;
+                    }
+                    rankInOrder(nBegin, nEnd, [&](std::size_t i) { return same[i - nBegin]; });
                 }
                 nBegin = nEnd;
             }
@@ -449,9 +569,13 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             while (nHalf < nAll && words(keys[nHalf - 1], keys[nHalf]) == 0) {
                 ++nHalf;
             }
+            CWorker::RunBeside([&] { markGroups(nHalf, nAll); }, [&] { markGroups(0, nHalf); });
+            CWorker::RunBeside([&] { refill(nAll / 2, nAll); }, [&] { refill(0, nAll / 2); });
             CWorker::RunBeside([&] { rank(nHalf, nAll); }, [&] { rank(0, nHalf); });
         } else {
             prepare(0, nAll);
+            markGroups(0, nAll);
+            refill(0, nAll);
             rank(0, nAll);
         }
     }

@@ -348,12 +348,25 @@ namespace {
 
 // String keys are ranked from folded copies; the order, ties included, is the
 // one that comparing the records themselves gives (a float key that is equal
-// everywhere takes that path). Texts share up to 60 leading bytes. The large
-// arrays are ranked on two threads.
+// everywhere takes that path). Texts share up to 60 leading bytes; short
+// first keys, some with zero bytes, leave the order to the second keys, short
+// or long. The large arrays are ranked on two threads.
 TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
-    const char* const kTexts[] = {"a",  "A",  "b", "B",    "_",    "[",
-                                  "ab", "aB", "",  "\xE9", "\xC9", "Z"};
-    const std::string kShared[] = {"", "http://www.example.com/pages/",
+    const std::string kTexts[] = {"a",
+                                  "A",
+                                  "b",
+                                  "B",
+                                  "_",
+                                  "[",
+                                  "ab",
+                                  "aB",
+                                  "",
+                                  "\xE9",
+                                  "\xC9",
+                                  "Z",
+                                  std::string(1, '\0'),
+                                  std::string("a\0b", 3)};
+    const std::string kShared[] = {"", "http://example.com/", "http://www.example.com/pages/",
                                    "HTTP://WWW.EXAMPLE.COM/PAGES/2026/12/NEWS/ARTICLE-ON-THE-"};
     const SortKey keys[] = {KeyOf<&CProbe::m_str>(KEY_STRING), KeyOf<&CProbe::m_str2>(KEY_STRING),
                             KeyOf<&CProbe::m_f>(KEY_FLOAT)};
@@ -369,7 +382,8 @@ TEST(BookmarkArraySort, FoldedStringKeysOrderAsTheRecordsCompare) {
                 for (int i = 0; i < nCount; ++i) {
                     const std::string str = kShared[random() % std::size(kShared)] +
                                             kTexts[random() % std::size(kTexts)];
-                    const std::string str2 = kTexts[random() % 4];
+                    const std::string str2 =
+                        (random() % 4 == 0 ? kShared[3] : std::string()) + kTexts[random() % 4];
                     for (CBookmarkArray* pArr : {&fast, &direct}) {
                         auto* p = new CProbe(i);
                         p->m_str = str;
