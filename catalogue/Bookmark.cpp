@@ -50,11 +50,10 @@ int CompareBytes(const char* a, std::size_t la, const char* b, std::size_t lb) {
     return la < lb ? -1 : (la > lb ? 1 : 0);
 }
 
-// The text of a KEY_STRING or KEY_TEXT member.
-// What the ranking of a sort notes of each key, by its place among the
-// sorted keys: whether a group of keys with the same first bytes starts
-// there, and for a first key that ends within those bytes, its length and
-// that of the second key (kLong when it is longer than the bytes).
+// What a sort's ranking notes for each key, by its place among the sorted
+// keys: whether a group of keys with the same first bytes starts there, and
+// for a first key that ends within those bytes, its length and that of the
+// second key (kLong when it is longer than the bytes).
 class CGroupNotes {
 public:
     static constexpr std::size_t kLong = 31;
@@ -88,6 +87,11 @@ private:
     std::vector<std::uint16_t> m_notes;
 };
 
+bool IsTextKey(int nType) {
+    return nType == KEY_STRING || nType == KEY_TEXT;
+}
+
+// The text of a KEY_STRING or KEY_TEXT member.
 std::string_view StringKey(int nType, const void* pMember) {
     return nType == KEY_STRING ? std::string_view(*static_cast<const std::string*>(pMember))
                                : static_cast<const CRecordText*>(pMember)->view();
@@ -378,7 +382,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
             int nIndex;
         };
         static_assert(sizeof(CPrefixed) == 24);
-        const bool bString = pKeys[0].nType == KEY_STRING || pKeys[0].nType == KEY_TEXT;
+        const bool bString = IsTextKey(pKeys[0].nType);
         std::vector<CPrefixed> keys(m_data.size());
         // Bytes nOffset to nOffset + kPrefix of the first key.
         constexpr std::size_t kPrefix = 20;
@@ -416,9 +420,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         const auto fetchRecord = [&](int nIndex) {
             PrefetchRecord(pKeys[0].pfnMember(GetAt(nIndex)));
         };
-        const auto fetchText = [&](int nIndex) {
-            PrefetchRecord(StringKey(pKeys[0].nType, pKeys[0].pfnMember(GetAt(nIndex))).data());
-        };
+        const auto fetchText = [&](int nIndex) { PrefetchRecord(text(0, nIndex).data()); };
         constexpr std::size_t kAhead = 16;
         const auto prepare = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t i = nFrom; i < nTo; ++i) {
@@ -441,8 +443,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         // A first key that ends within its first 20 bytes (a folder's empty
         // URL) is read whole; the second key's first 20 bytes take its place.
         constexpr std::uint64_t kGrouped = std::uint64_t{1} << 63;
-        const bool bSecond =
-            bString && nKeys >= 2 && (pKeys[1].nType == KEY_STRING || pKeys[1].nType == KEY_TEXT);
+        const bool bSecond = bString && nKeys >= 2 && IsTextKey(pKeys[1].nType);
         CGroupNotes notes(m_data.size());
         const auto markGroups = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t nBegin = nFrom; nBegin < nTo;) {
