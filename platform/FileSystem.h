@@ -36,7 +36,7 @@ struct CDirListing {
     std::vector<CDirEntry> entries;  // in the order the file system lists them, without . and ..
     // The directory as the platform keeps it open while the listing lives, so
     // that its entries open without a search of the whole path; may be null.
-    std::shared_ptr<const void> pDirectory;
+    std::shared_ptr<void> pDirectory;
 };
 
 // What a file was when it was read, to tell whether someone changed it since.

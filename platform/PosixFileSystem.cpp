@@ -471,8 +471,8 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
     }
     fd.Release();
     // Kept open for OpenListedFile until the listing goes.
-    listing.pDirectory = std::shared_ptr<const void>(
-        pDir, [](const void* p) { closedir(static_cast<DIR*>(const_cast<void*>(p))); });
+    listing.pDirectory =
+        std::shared_ptr<void>(pDir, [](void* p) { closedir(static_cast<DIR*>(p)); });
     struct stat st {};
     if (fstat(dirfd(pDir), &st) == 0) {
         listing.self = IdOf(st);
@@ -496,10 +496,10 @@ bool CPosixFileSystem::ListDirectory(const std::string& strDir, CDirListing& lis
     return true;
 }
 
-// Attaches an opened file to the reader, when it is a regular file of at
-// most nMaxSize bytes.
-bool AttachRegularFile(CFd& fd, CTextFileReader& reader, std::uint64_t nMaxSize,
-                       CFileStamp* pStamp) {
+bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
+                                    std::uint64_t nMaxSize, CFileStamp* pStamp) {
+    // Non-blocking, so that a named pipe in the tree cannot stall the reader.
+    CFd fd(OpenPath(strPath, O_RDONLY | O_NONBLOCK));
     struct stat st {};
     if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) > nMaxSize) {
@@ -513,13 +513,6 @@ bool AttachRegularFile(CFd& fd, CTextFileReader& reader, std::uint64_t nMaxSize,
     return true;
 }
 
-bool CPosixFileSystem::OpenTextFile(const std::string& strPath, CTextFileReader& reader,
-                                    std::uint64_t nMaxSize, CFileStamp* pStamp) {
-    // Non-blocking, so that a named pipe in the tree cannot stall the reader.
-    CFd fd(OpenPath(strPath, O_RDONLY | O_NONBLOCK));
-    return AttachRegularFile(fd, reader, nMaxSize, pStamp);
-}
-
 bool CPosixFileSystem::OpenListedFile(const CDirListing& listing, CDirEntry& entry,
                                       CTextFileReader& reader, std::uint64_t nMaxSize) {
     // The access time is the shortcut's last visit: reading it must not move
@@ -527,7 +520,7 @@ bool CPosixFileSystem::OpenListedFile(const CDirListing& listing, CDirEntry& ent
     const auto open = [&](int nFlags) {
         return listing.pDirectory == nullptr
                    ? OpenPath(entry.strPath, nFlags)
-                   : openat(dirfd(static_cast<DIR*>(const_cast<void*>(listing.pDirectory.get()))),
+                   : openat(dirfd(static_cast<DIR*>(listing.pDirectory.get())),
                             entry.strName.c_str(), nFlags | O_CLOEXEC);
     };
     CFd fd(open(O_RDONLY | O_NONBLOCK | O_NOATIME));
