@@ -395,11 +395,6 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         const auto text = [&](int nKey, int nIndex) {
             return StringKey(pKeys[nKey].nType, pKeys[nKey].pfnMember(GetAt(nIndex)));
         };
-        const auto fill = [&](CPrefixed& key, int nIndex, std::size_t nOffset) {
-            if (bString) {
-                setWords(key, text(0, nIndex), nOffset);
-            }
-        };
         const auto words = [](const CPrefixed& a, const CPrefixed& b) {
             for (std::size_t w = 0; w < 2; ++w) {
                 if (a.words[w] != b.words[w]) {
@@ -429,7 +424,9 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                     fetchText(static_cast<int>(i + kAhead / 2));
                 }
                 keys[i] = CPrefixed{{0, 0}, 0, static_cast<int>(i)};
-                fill(keys[i], static_cast<int>(i), 0);
+                if (bString) {
+                    setWords(keys[i], text(0, static_cast<int>(i)), 0);
+                }
             }
             std::sort(keys.begin() + static_cast<std::ptrdiff_t>(nFrom),
                       keys.begin() + static_cast<std::ptrdiff_t>(nTo), wordsBefore);
@@ -495,6 +492,43 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
         const auto byRecords = [&](const CPrefixed& a, const CPrefixed& b) {
             return compare(a.nIndex, b.nIndex) < 0;
         };
+        // A group whose first keys are all the same: the second key's words
+        // decide, and where they are the same, so do two second keys of one
+        // length within them, when there is no third.
+        const auto rankBySecondKeys = [&](std::size_t nBegin, std::size_t nEnd) {
+            std::vector<std::pair<CPrefixed, std::size_t>> marked;
+            for (std::size_t k = nBegin; k < nEnd; ++k) {
+                marked.emplace_back(keys[k], notes.SecondLength(k));
+            }
+            std::sort(marked.begin(), marked.end(),
+                      [&](const auto& a, const auto& b) { return wordsBefore(a.first, b.first); });
+            std::vector<bool> same(marked.size());
+            for (std::size_t r = 0; r < marked.size();) {
+                std::size_t e = r + 1;
+                bool bWhole = nKeys == 2 && marked[r].second != CGroupNotes::kLong;
+                while (e < marked.size() && words(marked[r].first, marked[e].first) == 0) {
+                    bWhole = bWhole && marked[e].second == marked[r].second;
+                    ++e;
+                }
+                if (bWhole) {
+                    std::fill(same.begin() + static_cast<std::ptrdiff_t>(r + 1),
+                              same.begin() + static_cast<std::ptrdiff_t>(e), true);
+                } else if (e - r > 1) {
+                    std::sort(
+                        marked.begin() + static_cast<std::ptrdiff_t>(r),
+                        marked.begin() + static_cast<std::ptrdiff_t>(e),
+                        [&](const auto& a, const auto& b) { return byRecords(a.first, b.first); });
+                    for (std::size_t j = r + 1; j < e; ++j) {
+                        same[j] = compare(marked[j - 1].first.nIndex, marked[j].first.nIndex) == 0;
+                    }
+                }
+                r = e;
+            }
+            for (std::size_t j = 0; j < marked.size(); ++j) {
+                keys[nBegin + j] = marked[j].first;
+            }
+            rankInOrder(nBegin, nEnd, [&](std::size_t i) { return same[i - nBegin]; });
+        };
         const auto rank = [&](std::size_t nFrom, std::size_t nTo) {
             for (std::size_t nBegin = nFrom; nBegin < nTo;) {
                 std::size_t nEnd = nBegin + 1;
@@ -519,44 +553,7 @@ void CBookmarkArray::Sort(const SortKey* pKeys, int nKeys, int nDir) {
                         return compare(keys[i - 1].nIndex, keys[i].nIndex) == 0;
                     });
                 } else {
-                    // The first keys are all the same: the second key's words
-                    // decide, and where they are the same, so do two second
-                    // keys of one length within them, when there is no third.
-                    std::vector<std::pair<CPrefixed, std::size_t>> marked;
-                    for (std::size_t k = nBegin; k < nEnd; ++k) {
-                        marked.emplace_back(keys[k], notes.SecondLength(k));
-                    }
-                    std::sort(marked.begin(), marked.end(), [&](const auto& a, const auto& b) {
-                        return wordsBefore(a.first, b.first);
-                    });
-                    std::vector<bool> same(marked.size());
-                    for (std::size_t r = 0; r < marked.size();) {
-                        std::size_t e = r + 1;
-                        bool bWhole = nKeys == 2 && marked[r].second != CGroupNotes::kLong;
-                        while (e < marked.size() && words(marked[r].first, marked[e].first) == 0) {
-                            bWhole = bWhole && marked[e].second == marked[r].second;
-                            ++e;
-                        }
-                        if (bWhole) {
-                            std::fill(same.begin() + static_cast<std::ptrdiff_t>(r + 1),
-                                      same.begin() + static_cast<std::ptrdiff_t>(e), true);
-                        } else if (e - r > 1) {
-                            std::sort(marked.begin() + static_cast<std::ptrdiff_t>(r),
-                                      marked.begin() + static_cast<std::ptrdiff_t>(e),
-                                      [&](const auto& a, const auto& b) {
-                                          return byRecords(a.first, b.first);
-                                      });
-                            for (std::size_t j = r + 1; j < e; ++j) {
-                                same[j] = compare(marked[j - 1].first.nIndex,
-                                                  marked[j].first.nIndex) == 0;
-                            }
-                        }
-                        r = e;
-                    }
-                    for (std::size_t j = 0; j < marked.size(); ++j) {
-                        keys[nBegin + j] = marked[j].first;
-                    }
-                    rankInOrder(nBegin, nEnd, [&](std::size_t i) { return same[i - nBegin]; });
+                    rankBySecondKeys(nBegin, nEnd);
                 }
                 nBegin = nEnd;
             }

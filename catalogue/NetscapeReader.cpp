@@ -18,8 +18,26 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 
+// The bytes that end or skip the parts of a tag, looked up at once: the
+// reader goes through every tag of the file a byte at a time.
+enum : unsigned char { kBlankByte = 1, kEndsName = 2, kEndsValue = 4, kBetween = 8 };
+constexpr auto kTagBytes = [] {
+    std::array<unsigned char, 256> table{};
+    for (const char c : {' ', '\t', '\n', '\r', '\f'}) {
+        table[static_cast<unsigned char>(c)] = kBlankByte | kEndsName | kEndsValue | kBetween;
+    }
+    table['='] = kEndsName;
+    table['>'] = kEndsName | kEndsValue;
+    table['/'] = kBetween;
+    return table;
+}();
+
+bool ByteIs(char c, unsigned char nClass) {
+    return (kTagBytes[static_cast<unsigned char>(c)] & nClass) != 0;
+}
+
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    return ByteIs(c, kBlankByte);
 }
 
 // An unsigned decimal number at the start of the text; 0 when there is none.
@@ -65,24 +83,6 @@ struct CTag {
     std::vector<CAttribute> attributes;
     std::size_t nEnd = 0;
 };
-
-// The bytes that end or skip the parts of a tag, looked up at once: the
-// reader goes through every tag of the file a byte at a time.
-enum : unsigned char { kBlankByte = 1, kEndsName = 2, kEndsValue = 4, kBetween = 8 };
-constexpr auto kTagBytes = [] {
-    std::array<unsigned char, 256> table{};
-    for (const char c : {' ', '\t', '\n', '\r', '\f'}) {
-        table[static_cast<unsigned char>(c)] = kBlankByte | kEndsName | kEndsValue | kBetween;
-    }
-    table['='] = kEndsName;
-    table['>'] = kEndsName | kEndsValue;
-    table['/'] = kBetween;
-    return table;
-}();
-
-bool ByteIs(char c, unsigned char nClass) {
-    return (kTagBytes[static_cast<unsigned char>(c)] & nClass) != 0;
-}
 
 void ParseTag(std::string_view strLine, std::size_t nStart, CTag& tag) {
     tag.attributes.clear();
